@@ -1,0 +1,61 @@
+// Copyright 2026 The twist_arbiter authors.
+
+#include "twist_arbiter/control_mode_config.hpp"
+
+#include <string>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "rclcpp_tarvek/helper_parameter.hpp"
+#include "twist_arbiter/config_checks.hpp"
+#include "twist_arbiter/control_mode.hpp"
+#include "twist_arbiter/twist_arbiter_node.hpp"
+
+namespace
+{
+
+// Reads one limiter setting and refuses it on the spot if @p check rejects it.
+template<typename CheckT>
+double ReadChecked(TwistArbiter * node, const std::string & name, CheckT check)
+{
+  const double value = rclcpp_tarvek::GetParameter<double>(node, name);
+  RefuseInvalidValue(node->get_logger(), check(name, value));
+  return value;
+}
+
+}  // namespace
+
+void ControlModeConfig::Configure(TwistArbiter * node, const uint8_t & mode)
+{
+  const std::string name = ControlModeToString(mode);
+
+  const std::string topic_parameter = fmt::format("states.{}.topic", name);
+  topic_ = rclcpp_tarvek::GetParameter<std::string>(node, topic_parameter);
+  RefuseInvalidValue(
+    node->get_logger(),
+    CheckTopicName(topic_parameter, topic_, node->get_name(), node->get_namespace()));
+
+  const auto transitions = rclcpp_tarvek::GetParameter<std::vector<std::string>>(
+    node, fmt::format("states.{}.transitions_to", name));
+  for (const auto & target : transitions) {
+    transitions_.push_back(StringToControlMode(target));
+  }
+}
+
+void ControlModeConfigLimited::Configure(TwistArbiter * node, const uint8_t & mode)
+{
+  ControlModeConfig::Configure(node, mode);
+  const std::string name = ControlModeToString(mode);
+
+  max_linear_velocity_ = ReadChecked(
+    node, fmt::format("states.{}.limiter.velocity.max_linear", name), CheckLimiterBound);
+  max_angular_velocity_ = ReadChecked(
+    node, fmt::format("states.{}.limiter.velocity.max_angular", name), CheckLimiterBound);
+  max_linear_acceleration_ = ReadChecked(
+    node, fmt::format("states.{}.limiter.acceleration.max_linear", name), CheckLimiterBound);
+  max_angular_acceleration_ = ReadChecked(
+    node, fmt::format("states.{}.limiter.acceleration.max_angular", name), CheckLimiterBound);
+  interpolation_rate_ = ReadChecked(
+    node, fmt::format("states.{}.limiter.interpolation_rate", name), CheckInterpolationRate);
+}
