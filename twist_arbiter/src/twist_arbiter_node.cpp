@@ -1,0 +1,332 @@
+// Copyright 2026 The twist_arbiter authors.
+
+#include "twist_arbiter/twist_arbiter_node.hpp"
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <fmt/format.h>
+#include <rclcpp_components/register_node_macro.hpp>
+#include <rclcpp_tarvek/helper_parameter.hpp>
+
+#include "twist_arbiter/config_checks.hpp"
+#include "twist_arbiter/control_mode.hpp"
+
+namespace
+{
+
+constexpr uint8_t kModeNone = 0;
+constexpr uint8_t kModeManualMapping = 12;
+
+/// Output and input Twist profile: only the newest command matters, and a lost one is replaced
+/// by the next, so best effort with depth 1 and nothing kept for late joiners.
+rclcpp::QoS TwistQoS()
+{
+  return rclcpp::SystemDefaultsQoS()
+         .keep_last(1)
+         .reliability(rclcpp::ReliabilityPolicy::BestEffort)
+         .durability(rclcpp::DurabilityPolicy::Volatile);
+}
+
+/// Control-mode profile: every change must arrive, and a node that starts later still learns
+/// the current mode (and the last few before it) from the transient-local history.
+rclcpp::QoS ControlModeQoS()
+{
+  return rclcpp::SystemDefaultsQoS()
+         .keep_last(10)
+         .reliability(rclcpp::ReliabilityPolicy::Reliable)
+         .durability(rclcpp::DurabilityPolicy::TransientLocal);
+}
+
+bool IsFiniteTwist(const geometry_msgs::msg::Twist & t)
+{
+  return std::isfinite(t.linear.x) && std::isfinite(t.linear.y) && std::isfinite(t.linear.z) &&
+         std::isfinite(t.angular.x) && std::isfinite(t.angular.y) && std::isfinite(t.angular.z);
+}
+
+/// Drops commands that are not finite, with a warning at most once per second per subscription
+/// (every subscription belongs to one visit of one mode). Such a command never reaches the
+/// output or the limiter and does not count as a sign of life for the watchdog.
+class NonFiniteFilter
+{
+public:
+  bool Accept(
+    const rclcpp::Node & node, const std::string & topic, const geometry_msgs::msg::Twist & t)
+  {
+    if (IsFiniteTwist(t)) {
+      return true;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (!warned_ || now - last_warning_ >= std::chrono::seconds(1)) {
+      warned_ = true;
+      last_warning_ = now;
+      const std::string text = fmt::format(
+        "Ignoring a Twist with a non-finite component received on `{}`.", topic);
+      RCLCPP_WARN(node.get_logger(), "%s", text.c_str());
+    }
+    return false;
+  }
+
+private:
+  bool warned_{false};
+  std::chrono::steady_clock::time_point last_warning_{};
+};
+
+/// Runs a mode-service handler; a std::invalid_argument becomes a refusal carrying its text.
+/// The outcome is logged verbatim: INFO for success, WARN for a refusal.
+template<typename HandlerT, typename RequestT, typename ResponseT>
+void RunModeService(
+  const rclcpp::Node & node, HandlerT && handler, RequestT request, ResponseT response)
+{
+  try {
+    handler(request, response);
+  } catch (const std::invalid_argument & e) {
+    response->success = false;
+    response->message = e.what();
+  }
+  if (response->success) {
+    RCLCPP_INFO(node.get_logger(), "%s", response->message.c_str());
+  } else {
+    RCLCPP_WARN(node.get_logger(), "%s", response->message.c_str());
+  }
+}
+
+}  // namespace
+
+TwistArbiter::TwistArbiter(rclcpp::NodeOptions options)
+: rclcpp_tarvek::Node("twist_arbiter", options)
+{
+  control_mode_configs_ = {
+    {10, std::make_shared<ControlModeConfig>()},
+    {11, std::make_shared<ControlModeConfig>()},
+    {20, std::make_shared<ControlModeConfig>()},
+    {21, std::make_shared<ControlModeConfig>()},
+    {30, std::make_shared<ControlModeConfig>()},
+    {12, std::make_shared<ControlModeConfigLimited>()},
+  };
+  for (auto & entry : control_mode_configs_) {
+    entry.second->Configure(this, entry.first);
+  }
+
+  const auto twist_topic = rclcpp_tarvek::GetParameter<std::string>(this, "topics.out.twist");
+  CheckTopicParameter(*this, "topics.out.twist", twist_topic);
+  const auto control_mode_topic =
+    rclcpp_tarvek::GetParameter<std::string>(this, "topics.out.control_mode");
+  CheckTopicParameter(*this, "topics.out.control_mode", control_mode_topic);
+  const auto timeout_threshold = rclcpp_tarvek::GetParameter<double>(this, "timeout_threshold");
+  CheckTimeoutThreshold(*this, "timeout_threshold", timeout_threshold);
+
+  timeout_threshold_ms_ = std::chrono::milliseconds(
+    static_cast<int32_t>(timeout_threshold * 1000.0));
+
+  twist_publisher_ = create_publisher<Twist>(twist_topic, TwistQoS());
+  control_mode_publisher_ = create_publisher<ControlMode>(control_mode_topic, ControlModeQoS());
+
+  set_control_mode_service_ = create_service<SetControlModeSrv>(
+    "~/set_control_mode",
+    [this](std::shared_ptr<SetControlModeSrv::Request> request,
+    std::shared_ptr<SetControlModeSrv::Response> response) {
+      RunModeService(
+        *this,
+        [this](auto req, auto res) {SetControlModeRequest(req, res);}, request, response);
+    },
+    rmw_qos_profile_services_default);
+  previous_control_mode_service_ = create_service<ReturnControlModeSrv>(
+    "~/previous_control_mode",
+    [this](std::shared_ptr<ReturnControlModeSrv::Request> request,
+    std::shared_ptr<ReturnControlModeSrv::Response> response) {
+      RunModeService(
+        *this,
+        [this](auto req, auto res) {PreviousControlModeRequest(req, res);}, request, response);
+    },
+    rmw_qos_profile_services_default);
+  reset_control_mode_service_ = create_service<ReturnControlModeSrv>(
+    "~/reset_control_mode",
+    [this](std::shared_ptr<ReturnControlModeSrv::Request> request,
+    std::shared_ptr<ReturnControlModeSrv::Response> response) {
+      RunModeService(
+        *this,
+        [this](auto req, auto res) {ResetControlModeRequest(req, res);}, request, response);
+    },
+    rmw_qos_profile_services_default);
+
+  control_mode_publisher_->publish(current_mode_);
+}
+
+void TwistArbiter::SetControlMode(corvan_msgs::msg::ControlMode control_mode)
+{
+  previous_mode_ = current_mode_;
+  current_mode_ = control_mode;
+  control_mode_publisher_->publish(current_mode_);
+  twist_limiter_.reset();
+
+  const uint8_t mode = current_mode_.mode;
+  if (mode == kModeNone) {
+    twist_publisher_->publish(Twist());
+    twist_subscription_.reset();
+    stale_timer_.reset();
+    return;
+  }
+
+  if (mode == kModeManualMapping) {
+    twist_subscription_.reset();
+    const auto config = std::static_pointer_cast<ControlModeConfigLimited>(
+      control_mode_configs_.at(mode));
+    std::function<void(std::shared_ptr<Twist>)> output =
+      std::bind(&TwistArbiter::TwistCallback, this, std::placeholders::_1);
+    twist_limiter_ = std::make_unique<TwistLimiter>(
+      this, output,
+      config->max_linear_velocity_, config->max_angular_velocity_,
+      config->max_linear_acceleration_, config->max_angular_acceleration_,
+      config->interpolation_rate_);
+    twist_subscription_ = create_subscription<Twist>(
+      config->topic_, TwistQoS(),
+      [this, topic = config->topic_, filter = NonFiniteFilter()](std::unique_ptr<Twist> msg)
+      mutable {
+        if (filter.Accept(*this, topic, *msg)) {
+          twist_limiter_->SetTwistReference(std::shared_ptr<Twist>(std::move(msg)));
+        }
+      });
+    return;
+  }
+
+  twist_subscription_.reset();
+  const auto config = control_mode_configs_.at(mode);
+  twist_subscription_ = create_subscription<Twist>(
+    config->topic_, TwistQoS(),
+    [this, topic = config->topic_, filter = NonFiniteFilter()](std::unique_ptr<Twist> msg)
+    mutable {
+      if (filter.Accept(*this, topic, *msg)) {
+        TwistCallback(std::shared_ptr<Twist>(std::move(msg)));
+      }
+    });
+  ResetStaleTimer();
+}
+
+bool TwistArbiter::IsValidTransition(uint8_t target)
+{
+  if (current_mode_.mode == kModeNone) {
+    return true;
+  }
+  const auto & transitions = control_mode_configs_.at(current_mode_.mode)->transitions_;
+  for (const uint8_t allowed : transitions) {
+    if (allowed == target) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void TwistArbiter::SetControlModeRequest(
+  std::shared_ptr<SetControlModeSrv::Request> request,
+  std::shared_ptr<SetControlModeSrv::Response> response)
+{
+  const uint8_t target = request->mode.mode;
+  const std::string current_name = ControlModeToString(current_mode_.mode);
+  const std::string target_name = ControlModeToString(target);
+  const std::string received = fmt::format(
+    "Request received to change current mode `{}` to `{}`", current_name, target_name);
+  RCLCPP_INFO(get_logger(), "%s", received.c_str());
+
+  if (target == current_mode_.mode) {
+    response->success = true;
+    response->message = fmt::format("Target control mode `{}` is already active.", current_name);
+  } else if (target == kModeNone) {
+    SetControlMode(request->mode);
+    response->success = true;
+    response->message = "Control mode reset, no current mode active.";
+  } else if (IsValidTransition(target)) {
+    SetControlMode(request->mode);
+    response->success = true;
+    response->message = fmt::format(
+      "Control mode set to {}.", ControlModeToString(current_mode_.mode));
+  } else {
+    response->message = fmt::format(
+      "Something went wrong. Requested control mode with id `{}` is not one of the accepted "
+      "control modes for mode {}.",
+      static_cast<unsigned>(target), static_cast<unsigned>(current_mode_.mode));
+    response->success = false;
+  }
+}
+
+void TwistArbiter::PreviousControlModeRequest(
+  std::shared_ptr<ReturnControlModeSrv::Request> request,
+  std::shared_ptr<ReturnControlModeSrv::Response> response)
+{
+  const uint8_t given = request->mode.mode;
+  const std::string previous_name = ControlModeToString(previous_mode_.mode);
+  const std::string given_name = ControlModeToString(given);
+  const std::string received = fmt::format(
+    "Request received to return to previous control mode `{}` from `{}`",
+    previous_name, given_name);
+  RCLCPP_INFO(get_logger(), "%s", received.c_str());
+
+  if (given == current_mode_.mode) {
+    SetControlMode(previous_mode_);
+    response->success = true;
+    response->message = fmt::format(
+      "Control mode set to previous mode {}.", ControlModeToString(current_mode_.mode));
+  } else {
+    response->success = false;
+    response->message = fmt::format(
+      "Current mode '{}' does not match '{}' in previous mode request.",
+      ControlModeToString(current_mode_.mode), given_name);
+  }
+}
+
+void TwistArbiter::ResetControlModeRequest(
+  std::shared_ptr<ReturnControlModeSrv::Request> request,
+  std::shared_ptr<ReturnControlModeSrv::Response> response)
+{
+  const uint8_t given = request->mode.mode;
+  const std::string given_name = ControlModeToString(given);
+  const std::string received = fmt::format(
+    "Request received to return to reset control mode from `{}`", given_name);
+  RCLCPP_INFO(get_logger(), "%s", received.c_str());
+
+  if (given == current_mode_.mode) {
+    ControlMode none;
+    none.mode = kModeNone;
+    SetControlMode(none);
+    response->success = true;
+    response->message = "Control mode reset.";
+  } else {
+    response->success = false;
+    response->message = fmt::format(
+      "Current mode '{}' does not match '{}' in reset mode request.",
+      ControlModeToString(current_mode_.mode), given_name);
+  }
+}
+
+void TwistArbiter::TwistCallback(std::shared_ptr<geometry_msgs::msg::Twist> msg)
+{
+  twist_publisher_->publish(*msg);
+  ResetStaleTimer();
+}
+
+void TwistArbiter::ResetStaleTimer()
+{
+  stale_timer_ = create_wall_timer(
+    std::chrono::milliseconds(timeout_threshold_ms_), [this]() {SetStale();});
+}
+
+void TwistArbiter::SetStale()
+{
+  RCLCPP_WARN(
+    get_logger(),
+    "Last message exceeds time threshold. Sending empty message to reset target command.");
+  if (twist_limiter_) {
+    twist_limiter_->Reset();
+  }
+  twist_publisher_->publish(Twist());
+  stale_timer_.reset();
+}
+
+RCLCPP_COMPONENTS_REGISTER_NODE(TwistArbiter)
