@@ -25,7 +25,10 @@ namespace rclcpp_tarvek
  * `Something went wrong during parameter "<name>" configuration: <what()>` goes to the
  * node's logger and a plain std::exception is thrown: the log tells which parameter failed
  * and why, the caller only learns that configuration failed. Nothing is cached; a later call
- * tries again. Exceptions not derived from std::exception pass through unlogged.
+ * tries again. A parameter that is declared but has no value (left so by rclcpp after a
+ * failed call, or declared elsewhere without default) fails in the same way as a missing
+ * one instead of reading as a value-initialised T. Exceptions not derived from
+ * std::exception pass through unlogged.
  *
  * \tparam T any type accepted by rclcpp's typed declare_parameter / get_parameter.
  * \param node the node owning the parameter; must not be null.
@@ -40,7 +43,12 @@ T GetParameter(rclcpp::Node * node, const std::string & name)
       node->declare_parameter<T>(name, rcl_interfaces::msg::ParameterDescriptor(), false);
     }
     T value{};
-    node->get_parameter(name, value);
+    if (!node->get_parameter(name, value)) {
+      // Declared but without a value: a failed earlier call (rclcpp leaves the parameter
+      // declared) or a declaration elsewhere without default. A mandatory parameter must
+      // not silently read as a value-initialised T, so report it as uninitialised.
+      throw rclcpp::exceptions::UninitializedStaticallyTypedParameterException(name);
+    }
     return value;
   } catch (const std::exception & e) {
     const std::string text = fmt::format(
