@@ -1,0 +1,156 @@
+// The seam between the typed rclcpp entities and the way samples travel.
+//
+// Publisher<T>, Subscription<T>, Service<S> and Client<S> talk only to the
+// abstract endpoints below, with type-erased messages. The transport in use
+// today lives in the process (transport_inprocess.cpp): samples are shared by
+// pointer and QoS matching is evaluated locally. A transport that writes DDS
+// samples implements the same interfaces: it serialises through
+// MessageType::introspection, and its take() fills a message made by
+// MessageType::create. Nothing above this header changes when it is added.
+#ifndef RCLCPP__SHIM__TRANSPORT_HPP_
+#define RCLCPP__SHIM__TRANSPORT_HPP_
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <typeinfo>
+
+#include "rclcpp/shim/wait_notifier.hpp"
+#include "rclcpp/visibility_control.hpp"
+#include "rmw/types.h"
+
+namespace rclcpp
+{
+class Context;
+
+namespace shim
+{
+
+/// What an endpoint needs to know about the C++ message type it carries.
+struct MessageType
+{
+  /// ROS type name, "geometry_msgs/msg/Twist"; endpoints of one topic must agree.
+  const char * name;
+  /// The C++ type, so an in-process match never reinterprets another type.
+  const std::type_info * cpp_type;
+  /// A new default-constructed message.
+  std::shared_ptr<void> (* create)();
+  /// Copy-construct a message (a service gets its own request, a non-const callback its own copy).
+  std::shared_ptr<void> (* clone)(const void * message);
+  /// Introspection type support for serialising transports; unused in-process.
+  const void * introspection;
+};
+
+/// Identity of a service type: its request and response message types.
+struct ServiceType
+{
+  const char * name;
+  MessageType request;
+  MessageType response;
+};
+
+/// Called with the policy name ("RELIABILITY_QOS_POLICY", ...) when an endpoint meets
+/// a peer whose QoS prevents communication; rclcpp logs it as Humble does.
+using IncompatibleQosCallback = std::function<void (const std::string & policy_name)>;
+
+struct EndpointOptions
+{
+  std::string name;                 ///< fully qualified topic or service name
+  rmw_qos_profile_t qos;
+  std::shared_ptr<WakeTarget> wake; ///< signalled whenever the endpoint may have become ready
+  IncompatibleQosCallback on_incompatible_qos;
+};
+
+/// One received message with its metadata.
+struct Sample
+{
+  std::shared_ptr<const void> message;
+  rmw_message_info_t info{};
+};
+
+class RCLCPP_PUBLIC PublisherEndpoint
+{
+public:
+  virtual ~PublisherEndpoint() = default;
+  /// Deliver to every matched subscription; the message is never modified afterwards.
+  virtual void publish(std::shared_ptr<const void> message) = 0;
+  /// False if nobody could receive a sample now or later, so the caller can skip copying it.
+  virtual bool wants_messages() const = 0;
+  virtual size_t matched_subscriptions() const = 0;
+  /// The QoS the endpoint actually uses (system defaults resolved).
+  virtual rmw_qos_profile_t actual_qos() const = 0;
+};
+
+class RCLCPP_PUBLIC SubscriptionEndpoint
+{
+public:
+  virtual ~SubscriptionEndpoint() = default;
+  /// Take the oldest queued sample; false if none.
+  virtual bool take(Sample & sample) = 0;
+  virtual bool has_sample() const = 0;
+  virtual size_t matched_publishers() const = 0;
+  virtual rmw_qos_profile_t actual_qos() const = 0;
+};
+
+class RCLCPP_PUBLIC ServiceEndpoint
+{
+public:
+  virtual ~ServiceEndpoint() = default;
+  /// Take the oldest request; the header identifies the caller for send_response().
+  virtual bool take_request(rmw_request_id_t & header, std::shared_ptr<const void> & request) = 0;
+  virtual bool has_request() const = 0;
+  /// Route a response to the client named in `header`; dropped if it is gone.
+  virtual void send_response(const rmw_request_id_t & header, std::shared_ptr<void> response) = 0;
+};
+
+class RCLCPP_PUBLIC ClientEndpoint
+{
+public:
+  virtual ~ClientEndpoint() = default;
+  /// Send a request; returns its sequence number (the id the response comes back with).
+  /// A request sent while no service exists is lost, as on a real network.
+  virtual int64_t send_request(std::shared_ptr<const void> request) = 0;
+  virtual bool take_response(rmw_request_id_t & header, std::shared_ptr<void> & response) = 0;
+  virtual bool has_response() const = 0;
+  virtual bool service_available() const = 0;
+};
+
+/// Factory of endpoints plus the graph queries rclcpp's node offers.
+class RCLCPP_PUBLIC Transport
+{
+public:
+  virtual ~Transport() = default;
+
+  virtual std::shared_ptr<PublisherEndpoint> create_publisher(
+    const MessageType & type, const EndpointOptions & options) = 0;
+  virtual std::shared_ptr<SubscriptionEndpoint> create_subscription(
+    const MessageType & type, const EndpointOptions & options) = 0;
+  virtual std::shared_ptr<ServiceEndpoint> create_service(
+    const ServiceType & type, const EndpointOptions & options) = 0;
+  virtual std::shared_ptr<ClientEndpoint> create_client(
+    const ServiceType & type, const EndpointOptions & options) = 0;
+
+  /// Number of publishers / subscriptions on a fully qualified topic, whatever their QoS.
+  virtual size_t count_publishers(const std::string & topic) const = 0;
+  virtual size_t count_subscribers(const std::string & topic) const = 0;
+  virtual size_t count_services(const std::string & service) const = 0;
+
+  /// Changes whenever an endpoint appears or disappears.
+  virtual uint64_t graph_generation() const = 0;
+  /// Block until graph_generation() != seen, interrupt_graph_waits(), or the deadline.
+  virtual void wait_for_graph_change(
+    uint64_t seen, std::chrono::steady_clock::time_point deadline) = 0;
+  /// Wake every wait_for_graph_change (used on context shutdown).
+  virtual void interrupt_graph_waits() = 0;
+};
+
+/// The transport that entities created in `context` use.
+RCLCPP_PUBLIC
+std::shared_ptr<Transport> get_transport(const rclcpp::Context & context);
+
+}  // namespace shim
+}  // namespace rclcpp
+
+#endif  // RCLCPP__SHIM__TRANSPORT_HPP_

@@ -1,0 +1,42 @@
+// Builds the transport's type descriptions from generated message and service types.
+#ifndef RCLCPP__SHIM__TYPE_SUPPORT_HPP_
+#define RCLCPP__SHIM__TYPE_SUPPORT_HPP_
+
+#include <memory>
+
+#include "rclcpp/shim/transport.hpp"
+#include "rosidl_runtime_cpp/traits.hpp"
+
+namespace rclcpp
+{
+namespace shim
+{
+
+template<typename MessageT>
+const MessageType & message_type()
+{
+  static const MessageType type{
+    rosidl_generator_traits::name<MessageT>(),
+    &typeid(MessageT),
+    []() -> std::shared_ptr<void> {return std::make_shared<MessageT>();},
+    [](const void * message) -> std::shared_ptr<void> {
+      return std::make_shared<MessageT>(*static_cast<const MessageT *>(message));
+    },
+    nullptr};
+  return type;
+}
+
+template<typename ServiceT>
+const ServiceType & service_type()
+{
+  static const ServiceType type{
+    rosidl_generator_traits::name<ServiceT>(),
+    message_type<typename ServiceT::Request>(),
+    message_type<typename ServiceT::Response>()};
+  return type;
+}
+
+}  // namespace shim
+}  // namespace rclcpp
+
+#endif  // RCLCPP__SHIM__TYPE_SUPPORT_HPP_
