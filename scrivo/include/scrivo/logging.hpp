@@ -13,6 +13,14 @@
 #include "scrivo/log_level.hpp"
 #include "scrivo/output_handler.hpp"
 
+/// Lets GCC and Clang check the format string against its arguments.
+#if defined(__GNUC__) || defined(__clang__)
+#define SCRIVO_PRINTF_FORMAT(format_index, first_arg) \
+  __attribute__((format(printf, format_index, first_arg)))
+#else
+#define SCRIVO_PRINTF_FORMAT(format_index, first_arg)
+#endif
+
 namespace scrivo
 {
 
@@ -32,7 +40,7 @@ namespace scrivo
 /// @param format printf format, followed by its arguments
 /// @throws std::system_error if the mutex cannot be locked
 void log(const char * file, int line, LogLevel level, const char * format, ...)
-__attribute__((format(printf, 4, 5)));
+SCRIVO_PRINTF_FORMAT(4, 5);
 
 /// Sets the threshold: messages below @p level are dropped.
 /// A level outside the four is treated as the nearest one.
