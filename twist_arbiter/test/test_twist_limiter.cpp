@@ -4,6 +4,10 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <random>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -130,6 +134,57 @@ TEST(TwistArithmetic, LimitVelocityScalesAllComponentsByOneFactor)
   const Twist angular_only = MakeTwist(0, 0, 0, 0.1, 0.2, 0.3);
   EXPECT_EQ(
     Components(TwistLimiter::LimitVelocity(angular_only, 0.0, 1.0)), Components(angular_only));
+}
+
+namespace
+{
+
+// The scale-factor rule written out component by component, as the reference for the faster
+// grouped form in the library.
+Twist RuleVerbatim(const Twist & v, double linear_allowance, double angular_allowance)
+{
+  double s = 1.0;
+  const auto c = Components(v);
+  for (size_t i = 0; i < 6; ++i) {
+    const double q = (i < 3 ? linear_allowance : angular_allowance) / std::fabs(c[i]);
+    if (q < s) {
+      s = q;
+    }
+  }
+  return TwistLimiter::ScaleTwist(v, s);
+}
+
+std::vector<uint64_t> Bits(const Twist & t)
+{
+  std::vector<uint64_t> bits;
+  for (double c : Components(t)) {
+    uint64_t b;
+    std::memcpy(&b, &c, sizeof(b));
+    bits.push_back(b);
+  }
+  return bits;
+}
+
+}  // namespace
+
+TEST(TwistArithmetic, LimitVelocityMatchesTheRuleBitForBit)
+{
+  const double values[] = {0.0, -0.0, 1e-300, 0.1, -0.3, 0.7, 1.0, -1.5, 2.0, 3.0 + 1e-15, -1e9,
+    kInf, -kInf, kNaN};
+  const double allowances[] = {0.0, -0.0, 0.25, 1.0, 1.5, 7.0, kInf, -1.0, kNaN};
+  std::mt19937 random(12345);
+  std::uniform_int_distribution<size_t> pick_value(0, std::size(values) - 1);
+  std::uniform_int_distribution<size_t> pick_allowance(0, std::size(allowances) - 1);
+  for (int n = 0; n < 20000; ++n) {
+    Twist v;
+    for (int i = 0; i < 6; ++i) {
+      Component(v, i) = values[pick_value(random)];
+    }
+    const double la = allowances[pick_allowance(random)];
+    const double aa = allowances[pick_allowance(random)];
+    ASSERT_EQ(Bits(TwistLimiter::LimitVelocity(v, la, aa)), Bits(RuleVerbatim(v, la, aa)))
+      << "allowances " << la << ", " << aa << " twist " << ::testing::PrintToString(Components(v));
+  }
 }
 
 TEST(TwistArithmetic, LimitAccelerationStepsTowardsTheTarget)
