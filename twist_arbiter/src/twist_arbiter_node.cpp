@@ -116,12 +116,15 @@ TwistArbiter::TwistArbiter(rclcpp::NodeOptions options)
   }
 
   const auto twist_topic = rclcpp_tarvek::GetParameter<std::string>(this, "topics.out.twist");
-  CheckTopicParameter(*this, "topics.out.twist", twist_topic);
+  RefuseInvalidValue(
+    get_logger(), CheckTopicName("topics.out.twist", twist_topic, get_name(), get_namespace()));
   const auto control_mode_topic =
     rclcpp_tarvek::GetParameter<std::string>(this, "topics.out.control_mode");
-  CheckTopicParameter(*this, "topics.out.control_mode", control_mode_topic);
+  RefuseInvalidValue(
+    get_logger(),
+    CheckTopicName("topics.out.control_mode", control_mode_topic, get_name(), get_namespace()));
   const auto timeout_threshold = rclcpp_tarvek::GetParameter<double>(this, "timeout_threshold");
-  CheckTimeoutThreshold(*this, "timeout_threshold", timeout_threshold);
+  RefuseInvalidValue(get_logger(), CheckTimeoutThreshold("timeout_threshold", timeout_threshold));
 
   timeout_threshold_ms_ = std::chrono::milliseconds(
     static_cast<int32_t>(timeout_threshold * 1000.0));
