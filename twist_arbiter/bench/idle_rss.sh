@@ -29,6 +29,7 @@ kill -INT "$pid"
 status=0
 wait "$pid" || status=$?
 
-printf 'twist_arbiter_main idle: VmHWM %d kB (%.1f MB), VmRSS %d kB, exit status %d\n' \
-  "$hwm" "$(echo "$hwm / 1024" | bc -l)" "$rss" "$status"
+awk -v hwm="$hwm" -v rss="$rss" -v st="$status" 'BEGIN {
+  printf "twist_arbiter_main idle: VmHWM %d kB (%.1f MiB), VmRSS %d kB, exit status %d\n", hwm, hwm / 1024, rss, st
+}'
 [[ $status -eq 0 ]]
