@@ -1,0 +1,35 @@
+#include "rclcpp_lifecycle/state.hpp"
+
+#include <string>
+
+namespace rclcpp_lifecycle
+{
+
+State::State(rcutils_allocator_t allocator)
+: State(0, "unknown", allocator)
+{
+}
+
+State::State(uint8_t id, const std::string & label, rcutils_allocator_t allocator)
+: id_(id), label_(label)
+{
+  (void)allocator;
+}
+
+State::State(const State & rhs) = default;
+
+State::~State() = default;
+
+State & State::operator=(const State & rhs) = default;
+
+uint8_t State::id() const
+{
+  return id_;
+}
+
+std::string State::label() const
+{
+  return label_;
+}
+
+}  // namespace rclcpp_lifecycle
