@@ -3,7 +3,9 @@
 #ifndef RCLCPP__CONTEXT_HPP_
 #define RCLCPP__CONTEXT_HPP_
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -209,7 +211,7 @@ private:
   std::vector<OnShutdownCallback> copy_callbacks(const CallbackList & list) const;
 
   mutable std::recursive_mutex init_mutex_;
-  bool valid_{false};
+  std::atomic_bool valid_{false};
   rclcpp::InitOptions init_options_;
   size_t domain_id_{0};
   std::string shutdown_reason_;

@@ -19,9 +19,9 @@
 //                                   const std::string & error_prefix);
 //       args as given (argv including argv[0] for the command line, NodeOptions::arguments()
 //       for a node). Malformed arguments and unreadable or malformed parameter files throw
-//       rclcpp::exceptions::RCLInvalidROSArgsError, what() = error_prefix + message naming the
-//       argument or file (rclcpp::init uses "failed to initialize rcl: ", the node
-//       "failed to parse arguments: "). Unknown flags do not throw here, see below.
+//       rclcpp::exceptions::RCLInvalidROSArgsError, what() = error_prefix + ": " + a message
+//       naming the argument or file (rclcpp::init uses "failed to initialize rcl", the node
+//       "failed to parse arguments"). Unknown flags do not throw here, see below.
 //   void throw_if_unknown_ros_arguments(const ParsedArguments & parsed);
 //       throws rclcpp::exceptions::UnknownROSArgsError("found unknown ROS arguments: '--x'").
 //   NodeIdentity remap_node_identity(const std::string & node_name,
@@ -46,9 +46,10 @@
 //       const std::string & node_fqn, const std::vector<rclcpp::Parameter> & parameter_overrides,
 //       const ParsedArguments * local, const ParsedArguments * global);
 //       node_fqn after remapping. Sources, later winning: global, local, then
-//       NodeOptions::parameter_overrides(). Within a source, entries of wildcard keys ("/**",
-//       "/*/n") are applied before those of exact node keys, each group in order of appearance,
-//       and a later value of the same name overwrites an earlier one.
+//       NodeOptions::parameter_overrides(). Within a source, every node key matching node_fqn
+//       contributes in order of the key's first appearance on the command line (files and -p
+//       share one list, "/**" for -p), and a later value of the same name overwrites an
+//       earlier one; so "/**" entries given before a node's own key are overridden by it.
 //   bool node_pattern_matches(const std::string & pattern, const std::string & node_fqn);
 //       "/*" = exactly one segment, "/**" = any number of segments (including none).
 //   void apply_logging_arguments(const ParsedArguments & parsed);
