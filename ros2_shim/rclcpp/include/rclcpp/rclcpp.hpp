@@ -1,0 +1,18 @@
+// Umbrella header of the C++ client library: nodes, executors, utilities, logging.
+#ifndef RCLCPP__RCLCPP_HPP_
+#define RCLCPP__RCLCPP_HPP_
+
+#include <csignal>
+#include <memory>
+
+#include "rclcpp/executors.hpp"
+#include "rclcpp/guard_condition.hpp"
+#include "rclcpp/logging.hpp"
+#include "rclcpp/node.hpp"
+#include "rclcpp/parameter.hpp"
+#include "rclcpp/rate.hpp"
+#include "rclcpp/time.hpp"
+#include "rclcpp/utilities.hpp"
+#include "rclcpp/visibility_control.hpp"
+
+#endif  // RCLCPP__RCLCPP_HPP_
