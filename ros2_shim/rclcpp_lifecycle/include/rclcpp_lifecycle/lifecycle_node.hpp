@@ -541,8 +541,8 @@ LifecycleNode::create_publisher(
   const PublisherOptionsWithAllocator<AllocatorT> & options)
 {
   using PublisherT = rclcpp_lifecycle::LifecyclePublisher<MessageT, AllocatorT>;
-  auto pub = rclcpp::create_publisher<MessageT, AllocatorT, PublisherT>(
-    *node_, topic_name, qos, options);
+  auto pub = node_->template create_publisher<MessageT, AllocatorT, PublisherT>(
+    topic_name, qos, options);
   add_managed_entity(pub);
   return pub;
 }

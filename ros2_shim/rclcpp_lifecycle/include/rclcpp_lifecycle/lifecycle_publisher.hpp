@@ -26,14 +26,12 @@ class LifecyclePublisher : public SimpleManagedEntity,
 public:
   RCLCPP_SMART_PTR_DEFINITIONS(LifecyclePublisher)
 
-  using MessageUniquePtr = std::unique_ptr<MessageT>;
+  using MessageUniquePtr = typename rclcpp::Publisher<MessageT, Alloc>::MessageUniquePtr;
 
-  LifecyclePublisher(
-    rclcpp::node_interfaces::NodeBaseInterface * node_base,
-    const std::string & topic,
-    const rclcpp::QoS & qos,
-    const rclcpp::PublisherOptionsWithAllocator<Alloc> & options)
-  : rclcpp::Publisher<MessageT, Alloc>(node_base, topic, qos, options),
+  /// Takes the arguments of rclcpp::Publisher's constructor; made by LifecycleNode.
+  template<typename ... Args>
+  explicit LifecyclePublisher(Args && ... args)
+  : rclcpp::Publisher<MessageT, Alloc>(std::forward<Args>(args)...),
     should_log_(true),
     logger_(rclcpp::get_logger("LifecyclePublisher"))
   {
@@ -43,7 +41,7 @@ public:
 
   /// Publishes the message if activated, otherwise drops it.
   virtual void
-  publish(std::unique_ptr<MessageT> msg)
+  publish(MessageUniquePtr msg)
   {
     if (!this->is_activated()) {
       log_publisher_not_enabled();
