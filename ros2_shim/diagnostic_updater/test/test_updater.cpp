@@ -405,12 +405,28 @@ TEST_F(UpdaterTest, WorksWithLifecycleNodesInEveryState)
     "State", [&node](DiagnosticStatusWrapper & stat) {
       stat.summary(DiagnosticStatusWrapper::OK, node->get_current_state().label());
     });
+  // A second updater from the raw pointer shares the node's parameters.
   diagnostic_updater::Updater raw_updater(node.get(), 0.1);
+  raw_updater.setHardwareID("none");
   EXPECT_TRUE(node->has_parameter("diagnostic_updater.period"));
   spin_node(node);
   ASSERT_TRUE(wait_for_arrays(3));
   EXPECT_EQ(arrays_[0].status.at(0).name, "managed_probe: State");
-  EXPECT_EQ(arrays_.back().status.at(0).message, "unconfigured");
+
+  // The task reports the current state; diagnostics run in every lifecycle state.
+  auto last_label = [this]() {
+      for (auto it = arrays_.rbegin(); it != arrays_.rend(); ++it) {
+        if (!it->status.empty()) {
+          return it->status[0].message;
+        }
+      }
+      return std::string();
+    };
+  EXPECT_EQ(last_label(), "unconfigured");
+  ASSERT_EQ(node->configure().label(), "inactive");
+  const size_t seen = arrays_.size();
+  ASSERT_TRUE(wait_for_arrays(seen + 4));
+  EXPECT_EQ(last_label(), "inactive");
 }
 #endif
 
