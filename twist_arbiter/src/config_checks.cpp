@@ -41,9 +41,8 @@ std::optional<std::string> CheckInterpolationRate(const std::string & name, doub
   }
   return InvalidValueText(
     name, fmt::format("{}", value),
-    fmt::format(
-      "a finite rate in Hz greater than {} (the period 1000 / rate must fit a 32-bit signed "
-      "number of milliseconds)", 1000.0 / kInt32Limit));
+    "a finite rate in Hz greater than 1000 / 2^31 (the period 1000 / rate must fit a 32-bit "
+    "signed number of milliseconds)");
 }
 
 std::optional<std::string> CheckTimeoutThreshold(const std::string & name, double value)
