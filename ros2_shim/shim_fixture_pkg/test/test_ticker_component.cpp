@@ -166,8 +166,9 @@ TEST_F(TickerComponent, ContainerLoadsListsAndUnloadsItByPackageAndClassName)
 
   auto listed = list->async_send_request(std::make_shared<ListNodes::Request>());
   ASSERT_EQ(exec->spin_until_future_complete(listed, 10s), rclcpp::FutureReturnCode::SUCCESS);
-  EXPECT_EQ(listed.get()->full_node_names, std::vector<std::string>{"/cns/renamed"});
-  EXPECT_EQ(listed.get()->unique_ids, std::vector<uint64_t>{1u});
+  auto listing = listed.get();
+  EXPECT_EQ(listing->full_node_names, std::vector<std::string>{"/cns/renamed"});
+  EXPECT_EQ(listing->unique_ids, std::vector<uint64_t>{1u});
 
   auto unload_request = std::make_shared<UnloadNode::Request>();
   unload_request->unique_id = 1;
