@@ -96,17 +96,20 @@ TEST_F(CommandLineTest, params_file_and_p_overrides_reach_matching_nodes)
 
   auto gate = std::make_shared<rclcpp::Node>("cmd_gate", "/robot", quiet_options());
   EXPECT_DOUBLE_EQ(gate->declare_parameter<double>("limits.max_linear", 0.0), 1.0);
-  EXPECT_EQ(gate->declare_parameter<std::vector<int64_t>>("limits.gains", {}),
+  EXPECT_EQ(
+    gate->declare_parameter<std::vector<int64_t>>("limits.gains", std::vector<int64_t>{}),
     (std::vector<int64_t>{1, 2, 3}));
   EXPECT_DOUBLE_EQ(gate->declare_parameter<double>("timeout", 0.0), 0.5);
-  EXPECT_EQ(gate->declare_parameter<std::vector<std::string>>("names", {}),
+  EXPECT_EQ(
+    gate->declare_parameter<std::vector<std::string>>("names", std::vector<std::string>{}),
     (std::vector<std::string>{"left", "right"}));
   EXPECT_EQ(gate->declare_parameter<std::string>("shared", ""), "from_node");
   EXPECT_EQ(gate->declare_parameter<int64_t>("octal", 0), 8);
   EXPECT_EQ(gate->declare_parameter<std::string>("quoted", ""), "12");
   EXPECT_EQ(gate->declare_parameter<int64_t>("cli_int", 0), 42);
   EXPECT_EQ(gate->declare_parameter<std::string>("cli_str", ""), "7");
-  EXPECT_EQ(gate->declare_parameter<std::vector<double>>("cli_list", {}),
+  EXPECT_EQ(
+    gate->declare_parameter<std::vector<double>>("cli_list", std::vector<double>{}),
     (std::vector<double>{1.5, 2.5}));
   // A node prefix on -p only reaches the node of that name in the root namespace.
   EXPECT_FALSE(gate->declare_parameter<bool>("only_root", false));

@@ -67,8 +67,11 @@ TEST_F(ParametersTest, typed_declarations_take_overrides_and_defaults)
   EXPECT_EQ(node->declare_parameter<std::string>("s", "def"), "over");
   EXPECT_EQ(node->declare_parameter("literal", "text"), "text");
   EXPECT_TRUE(node->declare_parameter<bool>("b", true));
-  EXPECT_EQ(node->declare_parameter<int64_t>("ignored", 1, {}, true), 1);
-  EXPECT_EQ(node->declare_parameter<std::vector<double>>("v", {}), (std::vector<double>{1.0, 2.0}));
+  EXPECT_EQ(node->declare_parameter<int64_t>(
+      "ignored", 1, rcl_interfaces::msg::ParameterDescriptor(), true), 1);
+  EXPECT_EQ(
+    node->declare_parameter<std::vector<double>>("v", std::vector<double>{}),
+    (std::vector<double>{1.0, 2.0}));
   EXPECT_EQ(
     node->declare_parameter("untyped", rclcpp::ParameterValue(4.0)).get<double>(), 4.0);
   EXPECT_EQ(node->declare_parameter("by_type", rclcpp::PARAMETER_INTEGER).get_type(),
@@ -311,7 +314,9 @@ TEST(ParameterValueTest, conversions_and_strings)
   rclcpp::Parameter p("arr", std::vector<int64_t>{1, 2, 3});
   EXPECT_EQ(p.value_to_string(), "[1, 2, 3]");
   EXPECT_EQ(rclcpp::Parameter("b", true).value_to_string(), "true");
-  EXPECT_EQ(std::to_string(p), "{\"name\": \"arr\", \"type\": \"integer_array\", \"value\": \"[1, 2, 3]\"}");
+  EXPECT_EQ(
+    std::to_string(p),
+    "{\"name\": \"arr\", \"type\": \"integer_array\", \"value\": \"[1, 2, 3]\"}");
   auto msg = p.to_parameter_msg();
   EXPECT_EQ(rclcpp::Parameter::from_parameter_msg(msg), p);
   EXPECT_EQ(rclcpp::ParameterValue(std::vector<int>{1, 2}).get_type(),
