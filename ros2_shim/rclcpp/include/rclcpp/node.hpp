@@ -19,6 +19,8 @@
 #include "rclcpp/client.hpp"
 #include "rclcpp/clock.hpp"
 #include "rclcpp/context.hpp"
+#include "rclcpp/create_publisher.hpp"
+#include "rclcpp/create_subscription.hpp"
 #include "rclcpp/create_timer.hpp"
 #include "rclcpp/logger.hpp"
 #include "rclcpp/macros.hpp"
