@@ -391,7 +391,8 @@ TEST(ConfigChecks, RefusalLogsOneErrorLineAndThrowsTheSameText)
   }
   rcutils_logging_set_output_handler(previous);
 
-  EXPECT_EQ(thrown, "Invalid value -1 for parameter \"states.x\": allowed is a finite number >= 0.");
+  EXPECT_EQ(
+    thrown, "Invalid value -1 for parameter \"states.x\": allowed is a finite number >= 0.");
   ASSERT_EQ(g_log.size(), 1u);
   EXPECT_EQ(g_log[0].severity, RCUTILS_LOG_SEVERITY_ERROR);
   EXPECT_EQ(g_log[0].name, "refusal_test");
