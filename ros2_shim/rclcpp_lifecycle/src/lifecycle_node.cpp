@@ -270,6 +270,18 @@ LifecycleNode::get_node_parameters_interface()
   return node_->get_node_parameters_interface();
 }
 
+rclcpp::node_interfaces::NodeTimeSourceInterface::SharedPtr
+LifecycleNode::get_node_time_source_interface()
+{
+  return node_->get_node_time_source_interface();
+}
+
+rclcpp::node_interfaces::NodeWaitablesInterface::SharedPtr
+LifecycleNode::get_node_waitables_interface()
+{
+  return node_->get_node_waitables_interface();
+}
+
 const rclcpp::NodeOptions &
 LifecycleNode::get_node_options() const
 {
