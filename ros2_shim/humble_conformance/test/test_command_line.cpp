@@ -203,6 +203,8 @@ TEST_F(CommandLineTest, malformed_arguments_and_files_fail_init)
   expect_error({"--ros-args", "--params-file"}, "Couldn't parse trailing --params-file flag");
   expect_error({"--ros-args", "--params-file", missing}, "'--params-file " + missing + "'");
   expect_error({"--ros-args", "--params-file", bad_yaml}, "'--params-file " + bad_yaml + "'");
+  expect_error(
+    {"--ros-args", "--params-file", TEST_TMPDIR}, "'--params-file " TEST_TMPDIR "'");
   expect_error({"--ros-args", "--params-file", mixed}, "Sequence should be of same type");
   expect_error({"--ros-args", "--params-file", no_node}, "no node names before ros__parameters");
   expect_error({"--ros-args", "--log-level"}, "Couldn't parse trailing log level flag");

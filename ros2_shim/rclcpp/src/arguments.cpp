@@ -1,5 +1,6 @@
 #include "rclcpp/shim/arguments.hpp"
 
+#include <sys/stat.h>
 #include <yaml-cpp/yaml.h>
 
 #include <cerrno>
@@ -330,6 +331,10 @@ void walk_node_keys(
 
 void parse_params_file(const std::string & path, ParsedArguments & out)
 {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) {
+    throw ParseError("Error opening YAML file");
+  }
   std::ifstream file(path);
   if (!file.is_open()) {
     throw ParseError("Error opening YAML file");

@@ -10,7 +10,7 @@ namespace rclcpp
 {
 
 Clock::Clock(rcl_clock_type_t clock_type)
-: clock_type_(clock_type)
+: clock_type_(clock_type), clock_mutex_(std::make_shared<std::mutex>())
 {}
 
 Clock::~Clock() = default;
@@ -48,25 +48,26 @@ Clock::sleep_until(Time until, Context::SharedPtr context)
     throw std::runtime_error("until's clock type does not match this clock's type");
   }
 
-  std::condition_variable cv;
+  // Shared with the callback, which shutdown() may still run after this function returned.
+  auto cv = std::make_shared<std::condition_variable>();
   // Wake the sleeper when the context shuts down; the lock closes the gap between
   // checking is_valid() and starting to wait.
   auto handle = context->add_on_shutdown_callback(
-    [this, &cv]() {
-      std::lock_guard<std::mutex> lock(clock_mutex_);
-      cv.notify_all();
+    [mutex = clock_mutex_, cv]() {
+      std::lock_guard<std::mutex> lock(*mutex);
+      cv->notify_all();
     });
 
   {
-    std::unique_lock<std::mutex> lock(clock_mutex_);
+    std::unique_lock<std::mutex> lock(*clock_mutex_);
     while (now() < until && context->is_valid()) {
       const Duration remaining = until - now();
       if (clock_type_ == RCL_STEADY_TIME) {
-        cv.wait_until(
+        cv->wait_until(
           lock, std::chrono::steady_clock::now() + std::chrono::nanoseconds(
             remaining.nanoseconds()));
       } else {
-        cv.wait_until(
+        cv->wait_until(
           lock, std::chrono::system_clock::now() + std::chrono::nanoseconds(
             remaining.nanoseconds()));
       }
@@ -97,7 +98,7 @@ Clock::get_clock_type() const noexcept
 std::mutex &
 Clock::get_clock_mutex() noexcept
 {
-  return clock_mutex_;
+  return *clock_mutex_;
 }
 
 }  // namespace rclcpp

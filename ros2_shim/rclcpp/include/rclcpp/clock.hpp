@@ -66,7 +66,8 @@ public:
 
 private:
   rcl_clock_type_t clock_type_;
-  std::mutex clock_mutex_;
+  // Shared so that copies of a clock stay copyable and agree on one mutex.
+  std::shared_ptr<std::mutex> clock_mutex_;
 };
 
 }  // namespace rclcpp
