@@ -77,6 +77,17 @@ std::string incompatible_policy(const rmw_qos_profile_t & pub, const rmw_qos_pro
   return policy;
 }
 
+/// Incompatibility reports collected under the transport mutex and delivered after it,
+/// so that a callback may create or destroy endpoints.
+using QosEvents = std::vector<std::pair<IncompatibleQosCallback, std::string>>;
+
+void deliver_events(const QosEvents & events)
+{
+  for (const auto & event : events) {
+    event.first(event.second);
+  }
+}
+
 bool same_type(const MessageType & a, const MessageType & b)
 {
   return *a.cpp_type == *b.cpp_type;
@@ -332,7 +343,7 @@ public:
   rmw_qos_profile_t actual_qos() const override {return qos_;}
 
   /// With the transport mutex held: connect to `sub` if the QoS allow it.
-  void try_match(InProcessSubscription * sub)
+  void try_match(InProcessSubscription * sub, QosEvents & events)
   {
     if (!same_type(type_, sub->type_)) {
       return;
@@ -340,10 +351,10 @@ public:
     const std::string policy = incompatible_policy(qos_, sub->qos_);
     if (!policy.empty()) {
       if (on_incompatible_) {
-        on_incompatible_(policy);
+        events.emplace_back(on_incompatible_, policy);
       }
       if (sub->on_incompatible_) {
-        sub->on_incompatible_(policy);
+        events.emplace_back(sub->on_incompatible_, policy);
       }
       return;
     }
@@ -423,14 +434,16 @@ std::shared_ptr<PublisherEndpoint> InProcessTransport::create_publisher(
   const MessageType & type, const EndpointOptions & options)
 {
   auto pub = std::make_shared<InProcessPublisher>(shared_from_this(), type, options);
+  QosEvents events;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     Topic & topic = topics_[options.name];
     topic.publishers.push_back(pub.get());
     for (InProcessSubscription * sub : topic.subscriptions) {
-      pub->try_match(sub);
+      pub->try_match(sub, events);
     }
   }
+  deliver_events(events);
   graph_changed();
   return pub;
 }
@@ -439,14 +452,16 @@ std::shared_ptr<SubscriptionEndpoint> InProcessTransport::create_subscription(
   const MessageType & type, const EndpointOptions & options)
 {
   auto sub = std::make_shared<InProcessSubscription>(shared_from_this(), type, options);
+  QosEvents events;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     Topic & topic = topics_[options.name];
     topic.subscriptions.push_back(sub.get());
     for (InProcessPublisher * pub : topic.publishers) {
-      pub->try_match(sub.get());
+      pub->try_match(sub.get(), events);
     }
   }
+  deliver_events(events);
   graph_changed();
   return sub;
 }
