@@ -609,6 +609,21 @@ TEST_F(LimiterLoop, RatesAboveOneKilohertzTickEveryPassButStepByTheRate)
   EXPECT_NEAR(xs[2], 3.0, 1e-12);
 }
 
+TEST_F(LimiterLoop, AnIdleLimiterWakesOneFullPeriodAfterItsReference)
+{
+  // 100 ms period, one step to the reference. Only a lower bound: a busy machine may be late,
+  // but the restarted timer must never fire early (e.g. for ticks missed while cancelled).
+  MakeLimiter(10.0, 10.0, 100.0, 100.0, 10.0);
+  for (int round = 0; round < 2; ++round) {
+    SpinFor(std::chrono::milliseconds(150));  // idle for longer than a period
+    const auto start = std::chrono::steady_clock::now();
+    Reference(MakeTwist(0.5 + round, 0, 0, 0, 0, 0));
+    ASSERT_TRUE(SpinUntilOutputs(static_cast<size_t>(round + 1)));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(95)) << round;
+    EXPECT_NEAR(outputs_.back().linear.x, 0.5 + round, 1e-12);
+  }
+}
+
 TEST_F(LimiterLoop, DestroyingTheLimiterRemovesItsTimer)
 {
   MakeLimiter();
