@@ -11,6 +11,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "rclcpp/rclcpp.hpp"
@@ -231,30 +232,4 @@ TEST_F(LimiterConfig, TheFirstBadValueInReadingOrderIsReported)
       rclcpp::Parameter(kLimiter + "velocity.max_linear", -1.0)}).find(
       "velocity.max_linear"),
     std::string::npos);
-}
-
-TEST_F(LimiterConfig, InputTopicsThatRclcppRefusesFailConstruction)
-{
-  for (const char * bad : {"", "bad topic", "9abc", "in//x", "in/", "x~"}) {
-    g_log.clear();
-    const std::string text =
-      ConstructionFailure({rclcpp::Parameter("states.docking.topic", std::string(bad))});
-    EXPECT_EQ(text.rfind(std::string("Invalid value \"") + bad +
-      "\" for parameter \"states.docking.topic\": allowed is a topic name that rclcpp "
-      "accepts, and it refuses this one: ", 0), 0u) << text;
-    EXPECT_EQ(Errors(), std::vector<std::string>{text}) << bad;
-  }
-  // Private and absolute names are fine.
-  EXPECT_EQ(
-    ConstructionFailure({
-      rclcpp::Parameter("states.docking.topic", "~/dock_cmd"),
-      rclcpp::Parameter("states.user.topic", "/user/cmd_vel")}), "");
-}
-
-TEST_F(LimiterConfig, AnUnknownTransitionNameFailsConstruction)
-{
-  EXPECT_EQ(
-    ConstructionFailure({
-      rclcpp::Parameter("states.docking.transitions_to", std::vector<std::string>{"Docking"})}),
-    "Control mode string Docking not recognized.");
 }
