@@ -2,11 +2,15 @@
 // as a component container does it: directly through its factory, and through the
 // ComponentManager's load/unload services.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ament_index_cpp/get_resource.hpp"
@@ -179,6 +183,42 @@ TEST_F(TickerComponent, ContainerLoadsListsAndUnloadsItByPackageAndClassName)
   auto relisted = list->async_send_request(std::make_shared<ListNodes::Request>());
   ASSERT_EQ(exec->spin_until_future_complete(relisted, 10s), rclcpp::FutureReturnCode::SUCCESS);
   EXPECT_TRUE(relisted.get()->full_node_names.empty());
+}
+
+TEST_F(TickerComponent, GeneratedProgramRunsTheComponentUntilInterrupted)
+{
+  // The program made by rclcpp_components_register_node(... EXECUTABLE ticker) opens the
+  // library by file name; it runs until SIGINT and then exits normally.
+  const pid_t pid = fork();
+  ASSERT_NE(pid, -1);
+  if (pid == 0) {
+    execl(
+      TICKER_PROGRAM, TICKER_PROGRAM, "--ros-args", "-p", "period_ms:=20", "-r", "__ns:=/prog",
+      static_cast<char *>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  // Still running after a while: the library was found and the node built.
+  const auto deadline = std::chrono::steady_clock::now() + 1s;
+  pid_t done = 0;
+  while (done == 0 && std::chrono::steady_clock::now() < deadline) {
+    done = waitpid(pid, &status, WNOHANG);
+    std::this_thread::sleep_for(20ms);
+  }
+  ASSERT_EQ(done, 0) << "program ended early, status " << status;
+  ASSERT_EQ(kill(pid, SIGINT), 0);
+  const auto exit_deadline = std::chrono::steady_clock::now() + 10s;
+  while (done == 0 && std::chrono::steady_clock::now() < exit_deadline) {
+    done = waitpid(pid, &status, WNOHANG);
+    std::this_thread::sleep_for(20ms);
+  }
+  if (done == 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    FAIL() << "program did not stop on SIGINT";
+  }
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
