@@ -27,12 +27,15 @@ ComponentManager::ComponentManager(
   using std::placeholders::_1;
   using std::placeholders::_2;
   using std::placeholders::_3;
+  // Launch files send many load requests at once; a deep queue keeps them from being dropped.
+  rmw_qos_profile_t load_qos = rmw_qos_profile_services_default;
+  load_qos.depth = 200;
   loadNode_srv_ = create_service<LoadNode>(
     "~/_container/load_node",
-    std::bind(&ComponentManager::on_load_node, this, _1, _2, _3));
+    std::bind(&ComponentManager::on_load_node, this, _1, _2, _3), load_qos);
   unloadNode_srv_ = create_service<UnloadNode>(
     "~/_container/unload_node",
-    std::bind(&ComponentManager::on_unload_node, this, _1, _2, _3));
+    std::bind(&ComponentManager::on_unload_node, this, _1, _2, _3), load_qos);
   listNodes_srv_ = create_service<ListNodes>(
     "~/_container/list_nodes",
     std::bind(&ComponentManager::on_list_nodes, this, _1, _2, _3));

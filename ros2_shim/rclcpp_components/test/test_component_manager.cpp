@@ -230,4 +230,51 @@ TEST_F(ComponentManagerTest, BadRequestsAreAnsweredWithHumbleTexts)
   EXPECT_EQ(good->unique_id, 1u);
 }
 
+/// Gives the test access to the options a LoadNode request turns into.
+class InspectableManager : public rclcpp_components::ComponentManager
+{
+public:
+  using rclcpp_components::ComponentManager::ComponentManager;
+  using rclcpp_components::ComponentManager::create_node_options;
+};
+
+TEST_F(ComponentManagerTest, RequestBecomesNodeOptionsWithoutGlobalArguments)
+{
+  auto manager = std::make_shared<InspectableManager>(exec_, "inspectable");
+  auto request = std::make_shared<LoadNode::Request>();
+  request->node_name = "renamed";
+  request->node_namespace = "/cns";
+  request->remap_rules = {"chatter:=remapped", "other:=elsewhere"};
+  rcl_interfaces::msg::Parameter answer;
+  answer.name = "answer";
+  answer.value = rclcpp::ParameterValue(7).to_value_msg();
+  request->parameters.push_back(answer);
+
+  const auto options = manager->create_node_options(request);
+  EXPECT_FALSE(options.use_global_arguments());
+  EXPECT_EQ(
+    options.arguments(),
+    (std::vector<std::string>{"--ros-args", "-r", "chatter:=remapped", "-r", "other:=elsewhere",
+      "-r", "__node:=renamed", "-r", "__ns:=/cns"}));
+  ASSERT_EQ(options.parameter_overrides().size(), 1u);
+  EXPECT_EQ(options.parameter_overrides()[0].get_name(), "answer");
+  EXPECT_EQ(options.parameter_overrides()[0].as_int(), 7);
+
+  rcl_interfaces::msg::Parameter forward;
+  forward.name = "forward_global_arguments";
+  forward.value = rclcpp::ParameterValue(true).to_value_msg();
+  rcl_interfaces::msg::Parameter intra;
+  intra.name = "use_intra_process_comms";
+  intra.value = rclcpp::ParameterValue(true).to_value_msg();
+  request->extra_arguments = {forward, intra};
+  const auto forwarded = manager->create_node_options(request);
+  EXPECT_TRUE(forwarded.use_global_arguments());
+  EXPECT_TRUE(forwarded.use_intra_process_comms());
+
+  // An empty request still gets "--ros-args", and nothing else.
+  EXPECT_EQ(
+    manager->create_node_options(std::make_shared<LoadNode::Request>()).arguments(),
+    std::vector<std::string>{"--ros-args"});
+}
+
 }  // namespace
