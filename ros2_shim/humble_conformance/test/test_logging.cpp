@@ -152,26 +152,36 @@ TEST_F(LoggingTest, throttle_uses_the_given_clock)
 }
 
 #ifdef LOG_FORMAT_PROBE_PATH
-TEST(LogFormat, console_lines_have_the_default_format)
+/// Runs the probe with a clean logging environment and returns its stderr lines.
+std::vector<std::string> probe_lines(const std::string & arguments)
 {
   const std::string command =
     std::string("env -u RCUTILS_CONSOLE_OUTPUT_FORMAT -u RCUTILS_LOGGING_USE_STDOUT "
-    "RCUTILS_COLORIZED_OUTPUT=0 ") + LOG_FORMAT_PROBE_PATH + " 2>&1 1>/dev/null";
+    "RCUTILS_COLORIZED_OUTPUT=0 ") + LOG_FORMAT_PROBE_PATH + " " + arguments +
+    " 2>&1 1>/dev/null";
+  std::vector<std::string> lines;
   FILE * pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
+  if (!pipe) {
+    ADD_FAILURE() << "cannot run " << command;
+    return lines;
+  }
   std::string output;
   char buffer[512];
   while (std::fgets(buffer, sizeof(buffer), pipe)) {
     output += buffer;
   }
-  ASSERT_EQ(pclose(pipe), 0) << output;
-
-  std::vector<std::string> lines;
+  EXPECT_EQ(pclose(pipe), 0) << output;
   std::istringstream stream(output);
   for (std::string line; std::getline(stream, line); ) {
     lines.push_back(line);
   }
-  ASSERT_EQ(lines.size(), 4u) << output;
+  return lines;
+}
+
+TEST(LogFormat, console_lines_have_the_default_format)
+{
+  const auto lines = probe_lines("");
+  ASSERT_EQ(lines.size(), 4u);
   const char * expected[][2] = {
     {"INFO", "info 1"}, {"WARN", "warn 2"}, {"ERROR", "error 3"}, {"FATAL", "fatal 4"}};
   for (size_t i = 0; i < 4; ++i) {
@@ -180,6 +190,17 @@ TEST(LogFormat, console_lines_have_the_default_format)
       "\\[robot\\.probe_log\\]: " + expected[i][1] + "$");
     EXPECT_TRUE(std::regex_match(lines[i], pattern)) << lines[i];
   }
+}
+
+TEST(LogFormat, command_line_sets_levels_and_sinks)
+{
+  auto lines = probe_lines("--ros-args --log-level debug");
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0].rfind("[DEBUG] [", 0), 0u) << lines[0];
+  lines = probe_lines("--ros-args --log-level robot.probe_log:=ERROR");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].rfind("[ERROR] [", 0), 0u) << lines[0];
+  EXPECT_TRUE(probe_lines("--ros-args --disable-stdout-logs").empty());
 }
 #endif
 

@@ -4,6 +4,7 @@
 #include <yaml-cpp/yaml.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -721,9 +722,23 @@ resolve_parameter_overrides(
   return result;
 }
 
+namespace
+{
+void discard_log_output(
+  const rcutils_log_location_t *, int, const char *, rcutils_time_point_value_t,
+  const char *, va_list *)
+{
+}
+}  // namespace
+
 void
 apply_logging_arguments(const ParsedArguments & parsed)
 {
+  // Without /rosout or a log file behind the console, disabling stdout logs means silence.
+  if (parsed.stdout_logs) {
+    rcutils_logging_set_output_handler(
+      *parsed.stdout_logs ? rcutils_logging_console_output_handler : discard_log_output);
+  }
   if (parsed.default_log_level) {
     rcutils_logging_set_default_logger_level(*parsed.default_log_level);
   }

@@ -53,7 +53,8 @@
 //   bool node_pattern_matches(const std::string & pattern, const std::string & node_fqn);
 //       "/*" = exactly one segment, "/**" = any number of segments (including none).
 //   void apply_logging_arguments(const ParsedArguments & parsed);
-//       sets the default and per-logger severity levels given with --log-level.
+//       sets the default and per-logger severity levels given with --log-level, and
+//       silences the console for --disable-stdout-logs (re-enabled by --enable-stdout-logs).
 #ifndef RCLCPP__SHIM__ARGUMENTS_HPP_
 #define RCLCPP__SHIM__ARGUMENTS_HPP_
 
