@@ -126,7 +126,14 @@ TEST_F(CommandLineTest, params_file_and_p_overrides_reach_matching_nodes)
   EXPECT_EQ(root_probe->declare_parameter<int64_t>("nested_key", 0), 0);
   EXPECT_FALSE(root_probe->declare_parameter<bool>("one_level", false));
 
-  // Options' overrides beat the command line; without global arguments it is ignored.
+  // Local arguments beat the command line.
+  auto local_options = quiet_options();
+  local_options.arguments({"--ros-args", "-p", "cli_int:=6", "-p", "local_only:=true"});
+  auto local = std::make_shared<rclcpp::Node>("other", local_options);
+  EXPECT_EQ(local->declare_parameter<int64_t>("cli_int", 0), 6);
+  EXPECT_TRUE(local->declare_parameter<bool>("local_only", false));
+
+  // Options' overrides beat both; without global arguments the command line is ignored.
   auto options = quiet_options();
   options.parameter_overrides({rclcpp::Parameter("cli_int", 5)});
   auto preferred = std::make_shared<rclcpp::Node>("other", options);
