@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -305,6 +306,56 @@ TEST_F(ParametersTest, dynamic_parameters_from_overrides_and_undeclared_sets)
   EXPECT_TRUE(open_node->has_parameter("free"));
   EXPECT_EQ(open_node->get_parameter("free").as_int(), 3);
   EXPECT_EQ(open_node->get_parameter("never").get_type(), rclcpp::PARAMETER_NOT_SET);
+}
+
+TEST_F(ParametersTest, listing_prefixes_atomic_sets_and_undeclare)
+{
+  auto node = make_node();
+  node->declare_parameter<double>("limits.linear.max", 1.0);
+  node->declare_parameter<double>("limits.angular", 2.0);
+  node->declare_parameter<int64_t>("top", 1);
+  rcl_interfaces::msg::ParameterDescriptor dynamic;
+  dynamic.dynamic_typing = true;
+  node->declare_parameter("dyn", rclcpp::ParameterValue(1), dynamic);
+
+  std::map<std::string, double> limits;
+  EXPECT_TRUE(node->get_parameters("limits", limits));
+  EXPECT_EQ(limits.size(), 2u);
+  EXPECT_EQ(limits.at("linear.max"), 1.0);
+  EXPECT_EQ(limits.at("angular"), 2.0);
+  std::map<std::string, double> none;
+  EXPECT_FALSE(node->get_parameters("nothing", none));
+
+  // The depth counts the separator after the prefix too.
+  auto listed = node->list_parameters({"limits"}, 2);
+  EXPECT_EQ(listed.names, (std::vector<std::string>{"limits.angular"}));
+  listed = node->list_parameters({"limits"}, 0);
+  EXPECT_EQ(listed.names, (std::vector<std::string>{"limits.angular", "limits.linear.max"}));
+  EXPECT_EQ(listed.prefixes, (std::vector<std::string>{"limits", "limits.linear"}));
+
+  EXPECT_EQ(node->describe_parameter("top").type, rclcpp::PARAMETER_INTEGER);
+  EXPECT_EQ(node->describe_parameter("top").name, "top");
+  EXPECT_EQ(
+    node->get_parameter_types({"top", "limits.angular"}),
+    (std::vector<uint8_t>{rclcpp::PARAMETER_INTEGER, rclcpp::PARAMETER_DOUBLE}));
+
+  // One rejected member rejects the whole atomic set.
+  auto result = node->set_parameters_atomically(
+    {rclcpp::Parameter("top", 2), rclcpp::Parameter("limits.angular", "bad")});
+  EXPECT_FALSE(result.successful);
+  EXPECT_EQ(node->get_parameter("top").as_int(), 1);
+  auto results = node->set_parameters(
+    {rclcpp::Parameter("top", 3), rclcpp::Parameter("limits.angular", "bad")});
+  ASSERT_EQ(results.size(), 2u);
+  EXPECT_TRUE(results[0].successful);
+  EXPECT_FALSE(results[1].successful);
+  EXPECT_EQ(node->get_parameter("top").as_int(), 3);
+
+  EXPECT_THROW(node->undeclare_parameter("top"), rclcpp::exceptions::InvalidParameterTypeException);
+  EXPECT_THROW(
+    node->undeclare_parameter("never"), rclcpp::exceptions::ParameterNotDeclaredException);
+  node->undeclare_parameter("dyn");
+  EXPECT_FALSE(node->has_parameter("dyn"));
 }
 
 TEST(ParameterValueTest, conversions_and_strings)
