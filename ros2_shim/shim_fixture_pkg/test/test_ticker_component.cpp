@@ -199,7 +199,7 @@ TEST_F(TickerComponent, GeneratedProgramRunsTheComponentUntilInterrupted)
   }
   int status = 0;
   // Still running after a while: the library was found and the node built.
-  const auto deadline = std::chrono::steady_clock::now() + 1s;
+  const auto deadline = std::chrono::steady_clock::now() + 2s;
   pid_t done = 0;
   while (done == 0 && std::chrono::steady_clock::now() < deadline) {
     done = waitpid(pid, &status, WNOHANG);
