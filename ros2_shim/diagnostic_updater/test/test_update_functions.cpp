@@ -1,11 +1,14 @@
 // The ready-made tasks: frequency bounds, timestamp delays and the heartbeat.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "diagnostic_updater/publisher.hpp"
 #include "diagnostic_updater/update_functions.hpp"
 
 using diagnostic_updater::DiagnosticStatusWrapper;
@@ -115,6 +118,57 @@ TEST(UpdateFunctions, HeartbeatIsAlwaysAlive)
   EXPECT_EQ(heartbeat.getName(), "Heartbeat");
   EXPECT_EQ(stat.level, DiagnosticStatusWrapper::OK);
   EXPECT_EQ(stat.message, "Alive");
+}
+
+TEST(UpdateFunctions, TopicDiagnosticsReportThroughTheUpdater)
+{
+  rclcpp::init(0, nullptr);
+  {
+    using diagnostic_msgs::msg::DiagnosticArray;
+    auto node = std::make_shared<rclcpp::Node>("topic_probe");
+    std::vector<DiagnosticArray> arrays;
+    auto sub = node->create_subscription<DiagnosticArray>(
+      "/diagnostics", 20, [&arrays](const DiagnosticArray & msg) {arrays.push_back(msg);});
+    diagnostic_updater::Updater updater(node, 30.0);
+    updater.setHardwareID("none");
+
+    double min_freq = 0.0;
+    double max_freq = std::numeric_limits<double>::infinity();
+    diagnostic_updater::HeaderlessTopicDiagnostic silent(
+      "silent", updater, diagnostic_updater::FrequencyStatusParam(&min_freq, &max_freq));
+    auto pub = node->create_publisher<DiagnosticArray>("stamped", 10);
+    diagnostic_updater::DiagnosedPublisher<DiagnosticArray> diagnosed(
+      pub, updater, diagnostic_updater::FrequencyStatusParam(&min_freq, &max_freq),
+      diagnostic_updater::TimeStampStatusParam());
+    EXPECT_EQ(diagnosed.getPublisher(), pub);
+
+    DiagnosticArray stamped;
+    stamped.header.stamp = node->now();
+    diagnosed.publish(stamped);
+    updater.force_update();
+
+    rclcpp::executors::SingleThreadedExecutor exec;
+    exec.add_node(node);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (arrays.size() < 3 && std::chrono::steady_clock::now() < deadline) {
+      exec.spin_once(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(arrays.size(), 3u);  // two start-up statuses, one update
+    const auto & update = arrays[2];
+    ASSERT_EQ(update.status.size(), 2u);
+    EXPECT_EQ(update.status[0].name, "topic_probe: silent topic status");
+    EXPECT_EQ(update.status[0].level, DiagnosticStatusWrapper::ERROR);
+    EXPECT_EQ(update.status[0].message, "No events recorded.");
+    EXPECT_EQ(update.status[1].name, "topic_probe: /stamped topic status");
+    EXPECT_EQ(update.status[1].level, DiagnosticStatusWrapper::OK);
+    bool has_delay = false;
+    for (const auto & kv : update.status[1].values) {
+      has_delay = has_delay || kv.key == "Earliest timestamp delay:";
+    }
+    EXPECT_TRUE(has_delay);
+    exec.remove_node(node);
+  }
+  rclcpp::shutdown();
 }
 
 }  // namespace
