@@ -379,7 +379,7 @@ std::chrono::steady_clock::time_point Executor::scan_locked()
           if (!already(t.get())) {
             ready_kinds_[0].push_back(ReadyItem{Kind::Timer, t, group, node});
           }
-        } else if (until != std::chrono::nanoseconds::max()) {
+        } else if (until < std::chrono::nanoseconds::max() - steady_now.time_since_epoch()) {
           next_timer = std::min(next_timer, steady_now + until);
         }
       }

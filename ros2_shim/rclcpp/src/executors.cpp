@@ -32,6 +32,27 @@ void SingleThreadedExecutor::spin()
   }
 }
 
+StaticSingleThreadedExecutor::StaticSingleThreadedExecutor(
+  const rclcpp::ExecutorOptions & options)
+: rclcpp::Executor(options)
+{}
+
+StaticSingleThreadedExecutor::~StaticSingleThreadedExecutor() = default;
+
+void StaticSingleThreadedExecutor::spin()
+{
+  if (spinning.exchange(true)) {
+    throw std::runtime_error("spin() called while already spinning");
+  }
+  SpinningGuard guard(spinning);
+  while (context_->is_valid() && spinning.load()) {
+    rclcpp::AnyExecutable any_executable;
+    if (get_next_executable(any_executable)) {
+      execute_any_executable(any_executable);
+    }
+  }
+}
+
 MultiThreadedExecutor::MultiThreadedExecutor(
   const rclcpp::ExecutorOptions & options,
   size_t number_of_threads,

@@ -8,6 +8,18 @@
 namespace rclcpp
 {
 
+namespace
+{
+/// now + period without overflow: a period near nanoseconds::max() means "never".
+int64_t saturating_add(int64_t a, int64_t b)
+{
+  if (b > 0 && a > std::numeric_limits<int64_t>::max() - b) {
+    return std::numeric_limits<int64_t>::max();
+  }
+  return a + b;
+}
+}  // namespace
+
 TimerBase::TimerBase(
   Clock::SharedPtr clock, std::chrono::nanoseconds period, rclcpp::Context::SharedPtr context)
 : clock_(std::move(clock)), context_(std::move(context)),
@@ -15,7 +27,7 @@ TimerBase::TimerBase(
   period_ns_(period.count()),
   next_call_ns_(0)
 {
-  next_call_ns_.store(now_ns() + period_ns_);
+  next_call_ns_.store(saturating_add(now_ns(), period_ns_));
 }
 
 TimerBase::~TimerBase() = default;
@@ -40,7 +52,7 @@ bool TimerBase::is_canceled() {return canceled_.load();}
 
 void TimerBase::reset()
 {
-  next_call_ns_.store(now_ns() + period_ns_);
+  next_call_ns_.store(saturating_add(now_ns(), period_ns_));
   canceled_.store(false);
   wake();
 }
@@ -52,7 +64,7 @@ bool TimerBase::call()
   }
   const int64_t now = now_ns();
   // Always advance by exactly one period from the previous schedule (fixed rate) ...
-  int64_t next = next_call_ns_.load() + period_ns_;
+  int64_t next = saturating_add(next_call_ns_.load(), period_ns_);
   if (next < now) {
     if (period_ns_ == 0) {
       next = now;  // a zero period is ready on every iteration

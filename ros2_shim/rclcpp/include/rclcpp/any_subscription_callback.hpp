@@ -58,19 +58,19 @@ public:
     if constexpr (std::is_same<Arg, MessageT>::value) {
       dispatch_ = [cb = std::move(callback)](
         const std::shared_ptr<const MessageT> & msg, const MessageInfo & info) mutable {
-          if constexpr (with_info) {cb(*msg, info);} else {(void)info; cb(*msg);}
+          if constexpr (Traits::arity == 2) {cb(*msg, info);} else {(void)info; cb(*msg);}
         };
     } else if constexpr (std::is_same<Arg, std::shared_ptr<const MessageT>>::value) {
       dispatch_ = [cb = std::move(callback)](
         const std::shared_ptr<const MessageT> & msg, const MessageInfo & info) mutable {
-          if constexpr (with_info) {cb(msg, info);} else {(void)info; cb(msg);}
+          if constexpr (Traits::arity == 2) {cb(msg, info);} else {(void)info; cb(msg);}
         };
     } else if constexpr (std::is_same<Arg, std::unique_ptr<MessageT>>::value) {
       dispatch_ = [cb = std::move(callback)](
         const std::shared_ptr<const MessageT> & msg, const MessageInfo & info) mutable {
           // The sample may be shared with other subscriptions: the callback owns a copy.
           auto own = std::make_unique<MessageT>(*msg);
-          if constexpr (with_info) {cb(std::move(own), info);} else {
+          if constexpr (Traits::arity == 2) {cb(std::move(own), info);} else {
             (void)info;
             cb(std::move(own));
           }
@@ -84,7 +84,7 @@ public:
       dispatch_ = [cb = std::move(callback)](
         const std::shared_ptr<const MessageT> & msg, const MessageInfo & info) mutable {
           auto own = std::make_shared<MessageT>(*msg);
-          if constexpr (with_info) {cb(own, info);} else {(void)info; cb(own);}
+          if constexpr (Traits::arity == 2) {cb(own, info);} else {(void)info; cb(own);}
         };
     } else {
       static_assert(
