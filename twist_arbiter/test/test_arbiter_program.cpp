@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -29,21 +30,40 @@ namespace
 
 using Clock = std::chrono::steady_clock;
 
-struct Run
+struct RunResult
 {
   bool exited;        // false: killed by a signal, or still running at the deadline
   int status;         // exit status or signal number
   std::string output;  // stdout and stderr together
 };
 
+/// A scratch directory for parameter files and program output, removed at exit.
+class ScratchDir
+{
+public:
+  ScratchDir()
+  {
+    char tmpl[] = "/tmp/twist_arbiter_program_XXXXXX";
+    const char * made = mkdtemp(tmpl);
+    path_ = made ? made : "";
+  }
+  ~ScratchDir()
+  {
+    if (!path_.empty()) {
+      std::error_code ignored;
+      std::filesystem::remove_all(path_, ignored);
+    }
+  }
+  const std::string & path() const {return path_;}
+
+private:
+  std::string path_;
+};
+
 std::string TempDir()
 {
-  static std::string dir = [] {
-      char tmpl[] = "/tmp/twist_arbiter_program_XXXXXX";
-      const char * made = mkdtemp(tmpl);
-      return std::string(made ? made : "/tmp");
-    }();
-  return dir;
+  static ScratchDir dir;
+  return dir.path();
 }
 
 std::string ReadFile(const std::string & path)
@@ -130,9 +150,9 @@ public:
   void Signal(int signum) {kill(pid_, signum);}
 
   /// Waits for the program to end, at most @p timeout.
-  Run Wait(std::chrono::seconds timeout = std::chrono::seconds(15))
+  RunResult Wait(std::chrono::seconds timeout = std::chrono::seconds(15))
   {
-    Run run{false, -1, ""};
+    RunResult run{false, -1, ""};
     const auto deadline = Clock::now() + timeout;
     int status = 0;
     while (Clock::now() < deadline) {
@@ -256,7 +276,7 @@ void ExpectAbort(
   args.insert(args.end(), extra_args.begin(), extra_args.end());
   Program program(args);
   ASSERT_TRUE(program.spawned());
-  const Run run = program.Wait();
+  const RunResult run = program.Wait();
   ASSERT_TRUE(run.exited) << run.output;
   EXPECT_EQ(1, run.status) << run.output;
   const auto errors = LinesWith(run.output, "[ERROR]");
@@ -280,7 +300,7 @@ TEST(ArbiterProgram, RunsWithTheShippedConfigurationUntilASignal)
     ASSERT_TRUE(program.spawned());
     ASSERT_TRUE(program.WaitUntilSpinning()) << program.Wait(std::chrono::seconds(1)).output;
     program.Signal(signum);
-    const Run run = program.Wait();
+    const RunResult run = program.Wait();
     ASSERT_TRUE(run.exited) << "signal " << signum << ": " << run.output;
     EXPECT_EQ(0, run.status) << run.output;
     EXPECT_TRUE(LinesWith(run.output, "[ERROR]").empty()) << run.output;
@@ -295,7 +315,7 @@ TEST(ArbiterProgram, RemappedNodeNameRunsAndReportsUnderTheNewName)
   ASSERT_TRUE(program.spawned());
   ASSERT_TRUE(program.WaitUntilSpinning());
   program.Signal(SIGTERM);
-  const Run run = program.Wait();
+  const RunResult run = program.Wait();
   ASSERT_TRUE(run.exited);
   EXPECT_EQ(0, run.status) << run.output;
 
@@ -360,7 +380,7 @@ TEST(ArbiterProgram, ExitsWithStatusOneOnEachRefusedValue)
     values[c.name] = c.yaml;
     Program program({"--ros-args", "--params-file", WriteParams(values)});
     ASSERT_TRUE(program.spawned());
-    const Run run = program.Wait();
+    const RunResult run = program.Wait();
     ASSERT_TRUE(run.exited) << run.output;
     EXPECT_EQ(1, run.status) << run.output;
     const auto errors = LinesWith(run.output, "[ERROR]");
@@ -377,7 +397,7 @@ TEST(ArbiterProgram, ExitsWithStatusOneWhenInitialisationFails)
 {
   Program program({"--ros-args", "--params-file", TempDir() + "/does_not_exist.yaml"});
   ASSERT_TRUE(program.spawned());
-  const Run run = program.Wait();
+  const RunResult run = program.Wait();
   ASSERT_TRUE(run.exited) << run.output;
   EXPECT_EQ(1, run.status) << run.output;
   const auto fatals = LinesWith(run.output, "[FATAL]");
