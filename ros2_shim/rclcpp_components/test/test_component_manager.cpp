@@ -12,6 +12,7 @@
 #include "composition_interfaces/srv/unload_node.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_components/component_manager.hpp"
+#include "rclcpp_components/component_manager_isolated.hpp"
 #include "rclcpp_components/node_factory.hpp"
 
 #include "components/test_components.hpp"
@@ -275,6 +276,42 @@ TEST_F(ComponentManagerTest, RequestBecomesNodeOptionsWithoutGlobalArguments)
   EXPECT_EQ(
     manager->create_node_options(std::make_shared<LoadNode::Request>()).arguments(),
     std::vector<std::string>{"--ros-args"});
+}
+
+TEST_F(ComponentManagerTest, IsolatedManagerSpinsEachComponentOnItsOwnThread)
+{
+  // A manager of its own, so that the fixture's services stay on the plain manager.
+  auto isolated = std::make_shared<rclcpp_components::ComponentManagerIsolated<>>(
+    exec_, "isolated_manager");
+  exec_->add_node(isolated);
+  auto load = client_node_->create_client<LoadNode>("/isolated_manager/_container/load_node");
+  auto unload = client_node_->create_client<UnloadNode>(
+    "/isolated_manager/_container/unload_node");
+  ASSERT_TRUE(load->wait_for_service(5s));
+
+  for (int i = 0; i < 2; ++i) {
+    auto request = std::make_shared<LoadNode::Request>();
+    request->package_name = kPackage;
+    request->plugin_name = "test_rclcpp_components::GoodNode";
+    request->node_name = "isolated_" + std::to_string(i);
+    auto future = load->async_send_request(request);
+    ASSERT_EQ(exec_->spin_until_future_complete(future, 10s), rclcpp::FutureReturnCode::SUCCESS);
+    auto response = future.get();
+    ASSERT_TRUE(response->success) << response->error_message;
+  }
+
+  // The first one is unloaded (its thread is stopped and joined); the second one is still
+  // loaded when the manager goes away.
+  auto unload_request = std::make_shared<UnloadNode::Request>();
+  unload_request->unique_id = 1;
+  auto unloaded = unload->async_send_request(unload_request);
+  ASSERT_EQ(exec_->spin_until_future_complete(unloaded, 10s), rclcpp::FutureReturnCode::SUCCESS);
+  EXPECT_TRUE(unloaded.get()->success);
+  EXPECT_EQ(isolated->count_publishers("/chatter"), 1u);
+
+  exec_->remove_node(isolated);
+  isolated.reset();
+  EXPECT_EQ(manager_->count_publishers("/chatter"), 0u);
 }
 
 }  // namespace
