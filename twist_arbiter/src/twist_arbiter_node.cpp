@@ -53,7 +53,9 @@ bool IsFiniteTwist(const geometry_msgs::msg::Twist & t)
 
 /// Drops commands that are not finite, with a warning at most once per second per subscription
 /// (every subscription belongs to one visit of one mode). Such a command never reaches the
-/// output or the limiter and does not count as a sign of life for the watchdog.
+/// output or the limiter and does not count as a sign of life for the watchdog. Held through a
+/// shared pointer by the subscription callback: rclcpp takes only callables with a const call
+/// operator, so the callback cannot keep this state by value.
 class NonFiniteFilter
 {
 public:
@@ -191,9 +193,9 @@ void TwistArbiter::SetControlMode(corvan_msgs::msg::ControlMode control_mode)
       config->interpolation_rate_);
     twist_subscription_ = create_subscription<Twist>(
       config->topic_, TwistQoS(),
-      [this, topic = config->topic_, filter = NonFiniteFilter()](std::unique_ptr<Twist> msg)
-      mutable {
-        if (filter.Accept(*this, topic, *msg)) {
+      [this, topic = config->topic_, filter = std::make_shared<NonFiniteFilter>()](
+        std::unique_ptr<Twist> msg) {
+        if (filter->Accept(*this, topic, *msg)) {
           twist_limiter_->SetTwistReference(std::shared_ptr<Twist>(std::move(msg)));
         }
       });
@@ -204,9 +206,9 @@ void TwistArbiter::SetControlMode(corvan_msgs::msg::ControlMode control_mode)
   const auto config = control_mode_configs_.at(mode);
   twist_subscription_ = create_subscription<Twist>(
     config->topic_, TwistQoS(),
-    [this, topic = config->topic_, filter = NonFiniteFilter()](std::unique_ptr<Twist> msg)
-    mutable {
-      if (filter.Accept(*this, topic, *msg)) {
+    [this, topic = config->topic_, filter = std::make_shared<NonFiniteFilter>()](
+      std::unique_ptr<Twist> msg) {
+      if (filter->Accept(*this, topic, *msg)) {
         TwistCallback(std::shared_ptr<Twist>(std::move(msg)));
       }
     });
