@@ -19,6 +19,7 @@
 #include "rcutils/logging.h"
 #include "rclcpp/rclcpp.hpp"
 #include "twist_arbiter/config_checks.hpp"
+#include "twist_arbiter/twist_arithmetic.hpp"
 #include "twist_arbiter/twist_limiter.hpp"
 
 using geometry_msgs::msg::Twist;
@@ -70,51 +71,51 @@ void ExpectTwistNear(const Twist & actual, const Twist & expected, double tol = 
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
-// Arithmetic, without a node.
+// Arithmetic, without a node: the functions the limiter's members forward to.
 
 TEST(TwistArithmetic, ComponentWiseOperationsKeepEveryComponentInPlace)
 {
   const Twist a = MakeTwist(1, 2, 3, 4, 5, 6);
   const Twist b = MakeTwist(10, 20, 30, 40, 50, 60);
-  EXPECT_EQ(Components(TwistLimiter::ScaleTwist(a, 0.5)),
+  EXPECT_EQ(Components(twist_arithmetic::ScaleTwist(a, 0.5)),
     (std::vector<double>{0.5, 1, 1.5, 2, 2.5, 3}));
-  EXPECT_EQ(Components(TwistLimiter::AddTwist(a, b)),
+  EXPECT_EQ(Components(twist_arithmetic::AddTwist(a, b)),
     (std::vector<double>{11, 22, 33, 44, 55, 66}));
-  EXPECT_EQ(Components(TwistLimiter::SubtractTwist(b, a)),
+  EXPECT_EQ(Components(twist_arithmetic::SubtractTwist(b, a)),
     (std::vector<double>{9, 18, 27, 36, 45, 54}));
 }
 
 TEST(TwistArithmetic, LimitVelocityScalesAllComponentsByOneFactor)
 {
   // Zero components never restrict the factor, also with zero bounds (q is inf or NaN).
-  EXPECT_EQ(Components(TwistLimiter::LimitVelocity(Twist(), 1.0, 1.0)), Components(Twist()));
-  EXPECT_EQ(Components(TwistLimiter::LimitVelocity(Twist(), 0.0, 0.0)), Components(Twist()));
+  EXPECT_EQ(Components(twist_arithmetic::LimitVelocity(Twist(), 1.0, 1.0)), Components(Twist()));
+  EXPECT_EQ(Components(twist_arithmetic::LimitVelocity(Twist(), 0.0, 0.0)), Components(Twist()));
 
   // The angular component is within its bound but is slowed with the linear one.
   ExpectTwistNear(
-    TwistLimiter::LimitVelocity(MakeTwist(2.0, 0, 0, 0, 0, 0.5), 1.0, 1.0),
+    twist_arithmetic::LimitVelocity(MakeTwist(2.0, 0, 0, 0, 0, 0.5), 1.0, 1.0),
     MakeTwist(1.0, 0, 0, 0, 0, 0.25));
   // And conversely: an angular excess slows the linear group.
   ExpectTwistNear(
-    TwistLimiter::LimitVelocity(MakeTwist(0.4, 0, 0, 0, 0, -2.0), 1.0, 0.5),
+    twist_arithmetic::LimitVelocity(MakeTwist(0.4, 0, 0, 0, 0, -2.0), 1.0, 0.5),
     MakeTwist(0.1, 0, 0, 0, 0, -0.5));
 
   // Within bounds, and exactly at the bounds: unchanged, bit for bit; never scaled up.
   const Twist within = MakeTwist(0.3, -0.2, 0.1, 0.05, -0.4, 0.6);
-  EXPECT_EQ(Components(TwistLimiter::LimitVelocity(within, 1.0, 1.0)), Components(within));
+  EXPECT_EQ(Components(twist_arithmetic::LimitVelocity(within, 1.0, 1.0)), Components(within));
   const Twist at_bound = MakeTwist(1.5, -1.5, 0.7, -0.5, 0.5, 0.25);
-  EXPECT_EQ(Components(TwistLimiter::LimitVelocity(at_bound, 1.5, 0.5)), Components(at_bound));
+  EXPECT_EQ(Components(twist_arithmetic::LimitVelocity(at_bound, 1.5, 0.5)), Components(at_bound));
 
   // Negative components are bounded by magnitude.
   ExpectTwistNear(
-    TwistLimiter::LimitVelocity(MakeTwist(1.0, -3.0, 0, 0, 0.2, 0), 1.5, 1.0),
+    twist_arithmetic::LimitVelocity(MakeTwist(1.0, -3.0, 0, 0, 0.2, 0), 1.5, 1.0),
     MakeTwist(0.5, -1.5, 0, 0, 0.1, 0));
 
   // The most demanding component, wherever it sits, lands exactly on its bound.
   for (int i = 0; i < 6; ++i) {
     Twist t = MakeTwist(0.1, 0.1, 0.1, 0.1, 0.1, 0.1);
     Component(t, i) = -4.0;
-    const Twist limited = TwistLimiter::LimitVelocity(t, 2.0, 2.0);
+    const Twist limited = twist_arithmetic::LimitVelocity(t, 2.0, 2.0);
     EXPECT_DOUBLE_EQ(Component(limited, i), -2.0) << i;
     for (int j = 0; j < 6; ++j) {
       if (j != i) {
@@ -125,15 +126,15 @@ TEST(TwistArithmetic, LimitVelocityScalesAllComponentsByOneFactor)
 
   // A zero bound with a non-zero component in its group stops everything, the other group too.
   EXPECT_EQ(
-    Components(TwistLimiter::LimitVelocity(MakeTwist(0.5, 0, 0, 0, 0, 0.3), 0.0, 1.0)),
+    Components(twist_arithmetic::LimitVelocity(MakeTwist(0.5, 0, 0, 0, 0, 0.3), 0.0, 1.0)),
     Components(Twist()));
   EXPECT_EQ(
-    Components(TwistLimiter::LimitVelocity(MakeTwist(0.5, 0, 0, 0, 0, 0.3), 1.0, 0.0)),
+    Components(twist_arithmetic::LimitVelocity(MakeTwist(0.5, 0, 0, 0, 0, 0.3), 1.0, 0.0)),
     Components(Twist()));
   // A zero bound over a group that is all zero has no effect.
   const Twist angular_only = MakeTwist(0, 0, 0, 0.1, 0.2, 0.3);
   EXPECT_EQ(
-    Components(TwistLimiter::LimitVelocity(angular_only, 0.0, 1.0)), Components(angular_only));
+    Components(twist_arithmetic::LimitVelocity(angular_only, 0.0, 1.0)), Components(angular_only));
 }
 
 namespace
@@ -151,7 +152,7 @@ Twist RuleVerbatim(const Twist & v, double linear_allowance, double angular_allo
       s = q;
     }
   }
-  return TwistLimiter::ScaleTwist(v, s);
+  return twist_arithmetic::ScaleTwist(v, s);
 }
 
 std::vector<uint64_t> Bits(const Twist & t)
@@ -182,7 +183,7 @@ TEST(TwistArithmetic, LimitVelocityMatchesTheRuleBitForBit)
     }
     const double la = allowances[pick_allowance(random)];
     const double aa = allowances[pick_allowance(random)];
-    ASSERT_EQ(Bits(TwistLimiter::LimitVelocity(v, la, aa)), Bits(RuleVerbatim(v, la, aa)))
+    ASSERT_EQ(Bits(twist_arithmetic::LimitVelocity(v, la, aa)), Bits(RuleVerbatim(v, la, aa)))
       << "allowances " << la << ", " << aa << " twist " << ::testing::PrintToString(Components(v));
   }
 }
@@ -194,90 +195,90 @@ TEST(TwistArithmetic, LimitAccelerationStepsTowardsTheTarget)
   Twist current;
   const double expected[] = {0.1, 0.2, 0.3, 0.35};
   for (double e : expected) {
-    current = TwistLimiter::LimitAcceleration(target, current, 1.0, 1.0, 10.0);
+    current = twist_arithmetic::LimitAcceleration(target, current, 1.0, 1.0, 10.0);
     EXPECT_NEAR(current.linear.x, e, 1e-12);
   }
-  EXPECT_TRUE(TwistLimiter::IsTwistEqual(current, target));
+  EXPECT_TRUE(twist_arithmetic::IsTwistEqual(current, target));
 
   // Straight line in six dimensions: the angular part moves slower than its own allowance.
   ExpectTwistNear(
-    TwistLimiter::LimitAcceleration(MakeTwist(1.0, 0, 0, 0, 0, 0.2), Twist(), 1.0, 1.0, 10.0),
+    twist_arithmetic::LimitAcceleration(MakeTwist(1.0, 0, 0, 0, 0, 0.2), Twist(), 1.0, 1.0, 10.0),
     MakeTwist(0.1, 0, 0, 0, 0, 0.02));
   // Starting from a non-zero output, moving down.
   ExpectTwistNear(
-    TwistLimiter::LimitAcceleration(MakeTwist(0, 0, 0, 0, 0, 0), MakeTwist(0.5, 0, 0, 0, 0, 0),
+    twist_arithmetic::LimitAcceleration(MakeTwist(0, 0, 0, 0, 0, 0), MakeTwist(0.5, 0, 0, 0, 0, 0),
     2.0, 1.0, 10.0), MakeTwist(0.3, 0, 0, 0, 0, 0));
 
   // Target equal to current: current.
   const Twist here = MakeTwist(0.2, 0.1, 0, 0, 0, -0.3);
   EXPECT_EQ(
-    Components(TwistLimiter::LimitAcceleration(here, here, 1.0, 1.0, 10.0)), Components(here));
+    Components(twist_arithmetic::LimitAcceleration(here, here, 1.0, 1.0, 10.0)), Components(here));
 
   // A zero acceleration bound freezes the output for any difference in that group (s = 0),
   // including the other group's.
   EXPECT_EQ(
     Components(
-      TwistLimiter::LimitAcceleration(MakeTwist(1, 0, 0, 0, 0, 1), here, 0.0, 1.0, 10.0)),
+      twist_arithmetic::LimitAcceleration(MakeTwist(1, 0, 0, 0, 0, 1), here, 0.0, 1.0, 10.0)),
     Components(here));
   // ... but a group without difference does not block the other one.
   ExpectTwistNear(
-    TwistLimiter::LimitAcceleration(MakeTwist(0.2, 0.1, 0, 0, 0, 0.7), here, 1.0, 0.0, 10.0),
+    twist_arithmetic::LimitAcceleration(MakeTwist(0.2, 0.1, 0, 0, 0, 0.7), here, 1.0, 0.0, 10.0),
     MakeTwist(0.2, 0.1, 0, 0, 0, -0.3));
   ExpectTwistNear(
-    TwistLimiter::LimitAcceleration(MakeTwist(0.25, 0.1, 0, 0, 0, -0.3), here, 1.0, 0.0, 10.0),
+    twist_arithmetic::LimitAcceleration(MakeTwist(0.25, 0.1, 0, 0, 0, -0.3), here, 1.0, 0.0, 10.0),
     MakeTwist(0.25, 0.1, 0, 0, 0, -0.3));
 }
 
 TEST(TwistArithmetic, IsTwistEqualToleranceFollowsTheFirstArgument)
 {
   const Twist zero;
-  EXPECT_TRUE(TwistLimiter::IsTwistEqual(zero, zero));
+  EXPECT_TRUE(twist_arithmetic::IsTwistEqual(zero, zero));
 
   // Relative tolerance above magnitude 1, absolute below.
-  EXPECT_TRUE(TwistLimiter::IsTwistEqual(MakeTwist(1000.0, 0, 0, 0, 0, 0),
+  EXPECT_TRUE(twist_arithmetic::IsTwistEqual(MakeTwist(1000.0, 0, 0, 0, 0, 0),
     MakeTwist(1000.0001, 0, 0, 0, 0, 0)));
-  EXPECT_FALSE(TwistLimiter::IsTwistEqual(MakeTwist(0.5, 0, 0, 0, 0, 0),
+  EXPECT_FALSE(twist_arithmetic::IsTwistEqual(MakeTwist(0.5, 0, 0, 0, 0, 0),
     MakeTwist(0.5000002, 0, 0, 0, 0, 0)));
 
   // Strict: a difference exactly equal to the tolerance fails.
-  EXPECT_FALSE(TwistLimiter::IsTwistEqual(MakeTwist(0.5, 0, 0, 0, 0, 0),
+  EXPECT_FALSE(twist_arithmetic::IsTwistEqual(MakeTwist(0.5, 0, 0, 0, 0, 0),
     MakeTwist(0.5 + kEps, 0, 0, 0, 0, 0)));
-  EXPECT_TRUE(TwistLimiter::IsTwistEqual(MakeTwist(0.5, 0, 0, 0, 0, 0),
+  EXPECT_TRUE(twist_arithmetic::IsTwistEqual(MakeTwist(0.5, 0, 0, 0, 0, 0),
     MakeTwist(0.5 + kEps / 2, 0, 0, 0, 0, 0)));
 
   // Asymmetric: 4 + 4*eps differs from 4 by exactly 4's tolerance, but by less than its own.
   const Twist four = MakeTwist(0, 0, 0, 0, 4.0, 0);
   const Twist four_plus = MakeTwist(0, 0, 0, 0, 4.0 + 4 * kEps, 0);
-  EXPECT_FALSE(TwistLimiter::IsTwistEqual(four, four_plus));
-  EXPECT_TRUE(TwistLimiter::IsTwistEqual(four_plus, four));
+  EXPECT_FALSE(twist_arithmetic::IsTwistEqual(four, four_plus));
+  EXPECT_TRUE(twist_arithmetic::IsTwistEqual(four_plus, four));
   // At magnitude exactly 1 the tolerance is still absolute.
-  EXPECT_FALSE(TwistLimiter::IsTwistEqual(MakeTwist(-1.0, 0, 0, 0, 0, 0),
+  EXPECT_FALSE(twist_arithmetic::IsTwistEqual(MakeTwist(-1.0, 0, 0, 0, 0, 0),
     MakeTwist(-1.0 - kEps, 0, 0, 0, 0, 0)));
 
   // Every component takes part; NaN and infinities never compare equal.
   for (int i = 0; i < 6; ++i) {
     Twist differs;
     Component(differs, i) = 1e-3;
-    EXPECT_FALSE(TwistLimiter::IsTwistEqual(zero, differs)) << i;
-    EXPECT_FALSE(TwistLimiter::IsTwistEqual(differs, zero)) << i;
+    EXPECT_FALSE(twist_arithmetic::IsTwistEqual(zero, differs)) << i;
+    EXPECT_FALSE(twist_arithmetic::IsTwistEqual(differs, zero)) << i;
     for (double bad : {kNaN, kInf}) {
       Twist odd;
       Component(odd, i) = bad;
-      EXPECT_FALSE(TwistLimiter::IsTwistEqual(odd, odd)) << i;
-      EXPECT_FALSE(TwistLimiter::IsTwistEqual(zero, odd)) << i;
-      EXPECT_FALSE(TwistLimiter::IsTwistEqual(odd, zero)) << i;
+      EXPECT_FALSE(twist_arithmetic::IsTwistEqual(odd, odd)) << i;
+      EXPECT_FALSE(twist_arithmetic::IsTwistEqual(zero, odd)) << i;
+      EXPECT_FALSE(twist_arithmetic::IsTwistEqual(odd, zero)) << i;
     }
   }
 }
 
 TEST(TwistArithmetic, InterpolationPeriodTruncatesToWholeMilliseconds)
 {
-  EXPECT_EQ(TwistLimiter::InterpolationPeriod(10.0), std::chrono::milliseconds(100));
-  EXPECT_EQ(TwistLimiter::InterpolationPeriod(30.0), std::chrono::milliseconds(33));
-  EXPECT_EQ(TwistLimiter::InterpolationPeriod(7.0), std::chrono::milliseconds(142));
-  EXPECT_EQ(TwistLimiter::InterpolationPeriod(1000.0), std::chrono::milliseconds(1));
-  EXPECT_EQ(TwistLimiter::InterpolationPeriod(1001.0), std::chrono::milliseconds(0));
-  EXPECT_EQ(TwistLimiter::InterpolationPeriod(5e-7), std::chrono::milliseconds(2000000000));
+  EXPECT_EQ(twist_arithmetic::InterpolationPeriod(10.0), std::chrono::milliseconds(100));
+  EXPECT_EQ(twist_arithmetic::InterpolationPeriod(30.0), std::chrono::milliseconds(33));
+  EXPECT_EQ(twist_arithmetic::InterpolationPeriod(7.0), std::chrono::milliseconds(142));
+  EXPECT_EQ(twist_arithmetic::InterpolationPeriod(1000.0), std::chrono::milliseconds(1));
+  EXPECT_EQ(twist_arithmetic::InterpolationPeriod(1001.0), std::chrono::milliseconds(0));
+  EXPECT_EQ(twist_arithmetic::InterpolationPeriod(5e-7), std::chrono::milliseconds(2000000000));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -467,6 +468,38 @@ protected:
   std::vector<Twist> outputs_;
   std::unique_ptr<TwistLimiter> limiter_;
 };
+
+TEST_F(LimiterLoop, MembersApplyThisLimitersBoundsAndRate)
+{
+  // Distinct bounds, so that a member reading the wrong one shows.
+  MakeLimiter(1.0, 0.5, 2.0, 3.0, 20.0);
+  const TwistLimiter & limiter = *limiter_;
+  const Twist a = MakeTwist(2.0, -0.5, 0.25, 0.1, 0, -4.0);
+  const Twist b = MakeTwist(0.5, 0.5, -1.0, 0, 2.0, 1.0);
+
+  EXPECT_EQ(Bits(limiter.ScaleTwist(a, 0.3)), Bits(twist_arithmetic::ScaleTwist(a, 0.3)));
+  EXPECT_EQ(Bits(limiter.AddTwist(a, b)), Bits(twist_arithmetic::AddTwist(a, b)));
+  EXPECT_EQ(Bits(limiter.SubtractTwist(a, b)), Bits(twist_arithmetic::SubtractTwist(a, b)));
+  EXPECT_TRUE(limiter.IsTwistEqual(a, a));
+  EXPECT_FALSE(limiter.IsTwistEqual(a, b));
+  EXPECT_TRUE(limiter.IsTwistEqual(MakeTwist(1000.0, 0, 0, 0, 0, 0),
+    MakeTwist(1000.0001, 0, 0, 0, 0, 0)));
+
+  // Velocity: linear bound 1.0, angular 0.5.
+  ExpectTwistNear(limiter.LimitVelocity(MakeTwist(2.0, 0, 0, 0, 0, 0)),
+    MakeTwist(1.0, 0, 0, 0, 0, 0));
+  ExpectTwistNear(limiter.LimitVelocity(MakeTwist(0, 0, 0, 0, 0, 2.0)),
+    MakeTwist(0, 0, 0, 0, 0, 0.5));
+  EXPECT_EQ(Bits(limiter.LimitVelocity(a)), Bits(twist_arithmetic::LimitVelocity(a, 1.0, 0.5)));
+
+  // Acceleration per tick: linear 2.0 / 20 = 0.1, angular 3.0 / 20 = 0.15.
+  ExpectTwistNear(limiter.LimitAcceleration(MakeTwist(1.0, 0, 0, 0, 0, 0), Twist()),
+    MakeTwist(0.1, 0, 0, 0, 0, 0));
+  ExpectTwistNear(limiter.LimitAcceleration(MakeTwist(0, 0, 0, 0, 0, -1.0), Twist()),
+    MakeTwist(0, 0, 0, 0, 0, -0.15));
+  EXPECT_EQ(Bits(limiter.LimitAcceleration(a, b)),
+    Bits(twist_arithmetic::LimitAcceleration(a, b, 2.0, 3.0, 20.0)));
+}
 
 TEST_F(LimiterLoop, ConstructorRefusesBoundsAndRatesWithoutAPeriod)
 {

@@ -3,7 +3,6 @@
 #ifndef TWIST_ARBITER__TWIST_LIMITER_HPP_
 #define TWIST_ARBITER__TWIST_LIMITER_HPP_
 
-#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -26,8 +25,9 @@ class TimerBase;
 /// Components are always taken in the order linear.x, linear.y, linear.z, angular.x, angular.y,
 /// angular.z. Velocity bounds apply per axis to each component's magnitude, not to vector norms.
 ///
-/// The arithmetic is available as static functions taking the bounds explicitly, so it can be
-/// used and tested without a node; the member forms read the bounds of this limiter.
+/// The six value operations forward to twist_arithmetic (twist_arbiter/twist_arithmetic.hpp),
+/// which takes the bounds explicitly and needs no node; the members supply this limiter's bounds
+/// and rate and change nothing.
 ///
 /// Not thread-safe by design: every caller (input subscription, watchdog, mode switch, the
 /// limiter's own timer) runs in the node's mutually exclusive default callback group.
@@ -71,40 +71,26 @@ public:
   void TimerCallback();
 
   /// Every component of @p twist multiplied by @p factor.
-  static Twist ScaleTwist(const Twist & twist, double factor);
+  Twist ScaleTwist(const Twist & twist, double factor) const;
   /// Component-wise @p a - @p b.
-  static Twist SubtractTwist(const Twist & a, const Twist & b);
+  Twist SubtractTwist(const Twist & a, const Twist & b) const;
   /// Component-wise @p a + @p b.
-  static Twist AddTwist(const Twist & a, const Twist & b);
+  Twist AddTwist(const Twist & a, const Twist & b) const;
 
-  /// Whether @p b equals @p a within a tolerance relative to @p a.
-  ///
-  /// Per component the tolerance is |a_i| * 2^-23 when |a_i| > 1, else 2^-23, and the difference
-  /// must be strictly below it. The tolerance follows the first argument only, so the test is not
-  /// symmetric; any NaN makes it false.
-  static bool IsTwistEqual(const Twist & a, const Twist & b);
+  /// Whether @p b equals @p a within a tolerance relative to @p a (|a_i| * 2^-23 above magnitude
+  /// 1, else 2^-23, strictly). Not symmetric; any NaN makes it false. The tick uses it to decide
+  /// that the output has reached the reference.
+  bool IsTwistEqual(const Twist & a, const Twist & b) const;
 
-  /// @p twist scaled down uniformly so that no linear component exceeds
-  /// @p max_linear_velocity and no angular one @p max_angular_velocity in magnitude.
-  /// Never scales up; zero components never restrict the factor.
-  static Twist LimitVelocity(
-    const Twist & twist, double max_linear_velocity, double max_angular_velocity);
-
-  /// @p current moved towards @p target along the straight line between them, by at most one
-  /// tick's worth (bound / @p interpolation_rate) on the most demanding component.
-  static Twist LimitAcceleration(
-    const Twist & target, const Twist & current,
-    double max_linear_acceleration, double max_angular_acceleration, double interpolation_rate);
-
-  /// LimitVelocity with this limiter's velocity bounds.
+  /// @p twist scaled down uniformly so that no component exceeds this limiter's velocity bound
+  /// for its group, in magnitude. One factor for all six keeps the command's direction; never
+  /// scales up.
   Twist LimitVelocity(const Twist & twist) const;
 
-  /// LimitAcceleration with this limiter's acceleration bounds and rate.
+  /// @p current moved towards @p target along the straight line between them, by at most one
+  /// tick's worth of this limiter's acceleration bounds (bound / rate) on the most demanding
+  /// component.
   Twist LimitAcceleration(const Twist & target, const Twist & current) const;
-
-  /// Timer period for @p interpolation_rate: 1000 / rate ms truncated toward zero to 32 bits.
-  /// The rate must have passed the constructor's check.
-  static std::chrono::milliseconds InterpolationPeriod(double interpolation_rate);
 
 private:
   double max_linear_velocity_;
