@@ -63,7 +63,13 @@ TEST_F(ExecutorsTest, a_node_belongs_to_one_executor_at_a_time)
     runtime_error_of([&] {second.add_node(node_->get_node_base_interface());}),
     "Node '/ex/exec_probe' has already been added to an executor.");
   first.remove_node(node_);
+  EXPECT_EQ(
+    runtime_error_of([&] {first.remove_node(node_);}),
+    "Node needs to be associated with an executor.");
   EXPECT_NO_THROW(second.add_node(node_));
+  EXPECT_EQ(
+    runtime_error_of([&] {first.remove_node(node_);}),
+    "Node needs to be associated with this executor.");
   second.remove_node(node_->get_node_base_interface());
 }
 

@@ -135,7 +135,7 @@ void Executor::remove_callback_group(rclcpp::CallbackGroup::SharedPtr group_ptr,
       groups_.begin(), groups_.end(),
       [&](const GroupEntry & e) {return e.group.lock() == group_ptr;});
     if (it == groups_.end()) {
-      throw std::runtime_error("Callback group needs to be associated with this executor.");
+      throw std::runtime_error("Callback group needs to be associated with executor.");
     }
     node = it->node.lock();
     groups_.erase(it);
@@ -176,9 +176,7 @@ void Executor::add_node(std::shared_ptr<rclcpp::Node> node_ptr, bool notify)
 void Executor::remove_node(NodeBaseInterface::SharedPtr node_ptr, bool notify)
 {
   if (!node_ptr->get_associated_with_executor_atomic().load()) {
-    throw std::runtime_error(
-            std::string("Node '") + node_ptr->get_fully_qualified_name() +
-            "' needs to be associated with an executor.");
+    throw std::runtime_error("Node needs to be associated with an executor.");
   }
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -186,9 +184,7 @@ void Executor::remove_node(NodeBaseInterface::SharedPtr node_ptr, bool notify)
       nodes_.begin(), nodes_.end(),
       [&](const NodeBaseInterface::WeakPtr & w) {return w.lock() == node_ptr;});
     if (it == nodes_.end()) {
-      throw std::runtime_error(
-              std::string("Node '") + node_ptr->get_fully_qualified_name() +
-              "' needs to be associated with this executor.");
+      throw std::runtime_error("Node needs to be associated with this executor.");
     }
     nodes_.erase(it);
     ready_.clear();
