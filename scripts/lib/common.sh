@@ -122,7 +122,7 @@ build_workspace() {
     --paths "${paths[@]}" \
     --build-base "${BUILD_BASE}" --install-base "${INSTALL_BASE}" \
     --parallel-workers 1 \
-    --event-handlers console_direct- console_cohesion- console_stderr+ console_start_end+ status- \
+    --event-handlers console_direct- console_cohesion- console_stderr+ console_start_end+ \
     "$@" \
     --cmake-args "${cmake_args[@]}"
 }

@@ -60,14 +60,11 @@ template<typename ReturnTypeT, typename ... Args>
 struct function_traits<ReturnTypeT (*)(Args ...)>: function_traits<ReturnTypeT(Args ...)>
 {};
 
-// Member functions: the object is the first argument.
+// Const member functions (the call operator of every non-mutable lambda): the object is the
+// first argument. As in Humble there is no form for non-const ones, so a mutable lambda is
+// refused as a callback here just as it is there.
 template<typename ClassT, typename ReturnTypeT, typename ... Args>
 struct function_traits<ReturnTypeT (ClassT::*)(Args ...) const>
-  : function_traits<ReturnTypeT(ClassT &, Args ...)>
-{};
-
-template<typename ClassT, typename ReturnTypeT, typename ... Args>
-struct function_traits<ReturnTypeT (ClassT::*)(Args ...)>
   : function_traits<ReturnTypeT(ClassT &, Args ...)>
 {};
 
