@@ -248,6 +248,8 @@ public:
     reset_client_ = node_->create_client<ReturnSrv>(service_prefix + "/reset_control_mode");
     executor_.add_node(arbiter_);
     executor_.add_node(node_);
+    // The controller's output publisher and this probe's subscription must have met.
+    SpinUntil([this, twist_out]() {return node_->count_publishers(twist_out) > 0;});
   }
 
   ~Probe()
@@ -267,11 +269,17 @@ public:
       });
   }
 
-  void Publish(const std::string & topic, const Twist & twist)
+  /// Publishes on an input topic. With @p listener_expected, first waits until the controller's
+  /// subscription is matched, so that no command is lost to discovery (with a networked
+  /// middleware matching takes a moment); pass false where nobody is meant to listen.
+  void Publish(const std::string & topic, const Twist & twist, bool listener_expected = true)
   {
     auto & pub = publishers_[topic];
     if (!pub) {
       pub = node_->create_publisher<Twist>(topic, rclcpp::QoS(10));
+    }
+    if (listener_expected) {
+      SpinUntil([&pub]() {return pub->get_subscription_count() > 0;});
     }
     pub->publish(twist);
   }

@@ -109,7 +109,7 @@ TEST_F(ArbiterTest, StartsInNoneAndPublishesOnlyTheStartMode)
   EXPECT_EQ(1u, probe_->node()->count_publishers("/out/cmd_vel"));
 
   // Input in mode none goes nowhere; the first output is the reset's zero Twist.
-  probe_->Publish("/in/manual", MakeTwist(0.5));
+  probe_->Publish("/in/manual", MakeTwist(0.5), false);
   EXPECT_EQ("Control mode reset.", probe_->Reset(kNone).message);
   ASSERT_TRUE(probe_->SpinUntil([this]() {return !probe_->twists.empty();}));
   EXPECT_TRUE(IsZero(probe_->twists[0].twist));
@@ -301,7 +301,7 @@ TEST_F(ArbiterTest, DirectModeRelaysAndWatchdogZeroesOncePerSilence)
   for (int i = 1; i <= 8; ++i) {
     const Twist cmd = MakeTwist(0.1 * i, 0.0, 0.0, 0.0, 0.0, -0.05 * i);
     probe_->Publish("/in/teleops", cmd);
-    probe_->Publish("/in/manual", MakeTwist(9.0));
+    probe_->Publish("/in/manual", MakeTwist(9.0), false);
     ASSERT_TRUE(probe_->SpinUntil([this, i]() {return probe_->twists.size() == size_t(i);}));
     EXPECT_EQ(cmd, probe_->twists.back().twist);
     probe_->SpinFor(50ms);
@@ -329,7 +329,7 @@ TEST_F(ArbiterTest, DirectModeRelaysAndWatchdogZeroesOncePerSilence)
   // Back to none: one zero Twist, then nothing, no warning, input ignored.
   ASSERT_TRUE(probe_->Set(kNone).success);
   ASSERT_TRUE(probe_->SpinUntil([this]() {return probe_->twists.size() == 12;}));
-  probe_->Publish("/in/teleops", MakeTwist(0.7));
+  probe_->Publish("/in/teleops", MakeTwist(0.7), false);
   probe_->SpinFor(800ms);
   EXPECT_EQ(12u, probe_->twists.size());
   EXPECT_EQ(2u, StaleWarnings());
