@@ -239,9 +239,7 @@ public:
   : arbiter_(std::move(arbiter)),
     node_(std::make_shared<rclcpp::Node>("arbiter_probe"))
   {
-    twist_sub_ = node_->create_subscription<Twist>(
-      twist_out, rclcpp::QoS(100).best_effort(),
-      [this](std::shared_ptr<const Twist> msg) {twists.push_back({*msg, Clock::now()});});
+    SubscribeTwists(twist_out);
     SubscribeModes(mode_out);
     set_client_ = node_->create_client<SetSrv>(service_prefix + "/set_control_mode");
     previous_client_ = node_->create_client<ReturnSrv>(service_prefix + "/previous_control_mode");
@@ -256,6 +254,15 @@ public:
   {
     executor_.remove_node(node_);
     executor_.remove_node(arbiter_);
+  }
+
+  /// (Re)subscribes to the output Twist topic; forgets what was received.
+  void SubscribeTwists(const std::string & twist_out)
+  {
+    twists.clear();
+    twist_sub_ = node_->create_subscription<Twist>(
+      twist_out, rclcpp::QoS(100).best_effort(),
+      [this](std::shared_ptr<const Twist> msg) {twists.push_back({*msg, Clock::now()});});
   }
 
   /// (Re)subscribes to the control-mode topic with the transient-local profile of a late joiner.

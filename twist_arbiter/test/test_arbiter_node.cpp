@@ -117,10 +117,12 @@ TEST_F(ArbiterTest, StartsInNoneAndPublishesOnlyTheStartMode)
 
   // A late subscriber on the best-effort, volatile Twist topic gets nothing old, while a late
   // transient-local subscriber on the mode topic gets the history.
-  probe_->twists.clear();
+  probe_->SubscribeTwists("/out/cmd_vel");
   probe_->SubscribeModes("/out/control_mode");
   ASSERT_TRUE(probe_->SpinUntil([this]() {return probe_->modes.size() == 2;}));
   EXPECT_EQ((std::vector<uint8_t>{kNone, kNone}), probe_->modes);
+  probe_->SpinFor(200ms);
+  EXPECT_TRUE(probe_->twists.empty());
   EXPECT_EQ(0u, StaleWarnings());
   EXPECT_TRUE(Logs().Texts("twist_arbiter", kWarn).empty());
 }
