@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -51,35 +52,26 @@ bool IsFiniteTwist(const geometry_msgs::msg::Twist & t)
          std::isfinite(t.angular.x) && std::isfinite(t.angular.y) && std::isfinite(t.angular.z);
 }
 
-/// Drops commands that are not finite, with a warning at most once per second per subscription
-/// (every subscription belongs to one visit of one mode). Such a command never reaches the
-/// output or the limiter and does not count as a sign of life for the watchdog. Held through a
-/// shared pointer by the subscription callback: rclcpp takes only callables with a const call
-/// operator, so the callback cannot keep this state by value.
-class NonFiniteFilter
+/// Whether @p t may go on to the output or the limiter. A command that is not finite never
+/// does, and it does not count as a sign of life for the watchdog either. It is reported with
+/// one warning at most once per second per mode: @p last_warning is that mode's entry, kept by
+/// the node across visits of the mode.
+bool AcceptCommand(
+  const rclcpp::Node & node, const std::string & topic, const geometry_msgs::msg::Twist & t,
+  std::optional<std::chrono::steady_clock::time_point> & last_warning)
 {
-public:
-  bool Accept(
-    const rclcpp::Node & node, const std::string & topic, const geometry_msgs::msg::Twist & t)
-  {
-    if (IsFiniteTwist(t)) {
-      return true;
-    }
-    const auto now = std::chrono::steady_clock::now();
-    if (!warned_ || now - last_warning_ >= std::chrono::seconds(1)) {
-      warned_ = true;
-      last_warning_ = now;
-      const std::string text = fmt::format(
-        "Ignoring a Twist with a non-finite component received on `{}`.", topic);
-      RCLCPP_WARN(node.get_logger(), "%s", text.c_str());
-    }
-    return false;
+  if (IsFiniteTwist(t)) {
+    return true;
   }
-
-private:
-  bool warned_{false};
-  std::chrono::steady_clock::time_point last_warning_{};
-};
+  const auto now = std::chrono::steady_clock::now();
+  if (!last_warning || now - *last_warning >= std::chrono::seconds(1)) {
+    last_warning = now;
+    const std::string text = fmt::format(
+      "Ignoring a Twist with a non-finite component received on `{}`.", topic);
+    RCLCPP_WARN(node.get_logger(), "%s", text.c_str());
+  }
+  return false;
+}
 
 /// Runs a mode-service handler; a std::invalid_argument becomes a refusal carrying its text.
 /// The outcome is logged verbatim: INFO for success, WARN for a refusal.
@@ -193,9 +185,8 @@ void TwistArbiter::SetControlMode(corvan_msgs::msg::ControlMode control_mode)
       config->interpolation_rate_);
     twist_subscription_ = create_subscription<Twist>(
       config->topic_, TwistQoS(),
-      [this, topic = config->topic_, filter = std::make_shared<NonFiniteFilter>()](
-        std::unique_ptr<Twist> msg) {
-        if (filter->Accept(*this, topic, *msg)) {
+      [this, topic = config->topic_, mode](std::unique_ptr<Twist> msg) {
+        if (AcceptCommand(*this, topic, *msg, non_finite_warnings_[mode])) {
           twist_limiter_->SetTwistReference(std::shared_ptr<Twist>(std::move(msg)));
         }
       });
@@ -206,9 +197,8 @@ void TwistArbiter::SetControlMode(corvan_msgs::msg::ControlMode control_mode)
   const auto config = control_mode_configs_.at(mode);
   twist_subscription_ = create_subscription<Twist>(
     config->topic_, TwistQoS(),
-    [this, topic = config->topic_, filter = std::make_shared<NonFiniteFilter>()](
-      std::unique_ptr<Twist> msg) {
-      if (filter->Accept(*this, topic, *msg)) {
+    [this, topic = config->topic_, mode](std::unique_ptr<Twist> msg) {
+      if (AcceptCommand(*this, topic, *msg, non_finite_warnings_[mode])) {
         TwistCallback(std::shared_ptr<Twist>(std::move(msg)));
       }
     });

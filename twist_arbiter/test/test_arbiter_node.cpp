@@ -361,6 +361,33 @@ TEST_F(ArbiterTest, NonFiniteCommandsAreDroppedAndDoNotFeedTheWatchdog)
       "twist_arbiter", kWarn,
       "Ignoring a Twist with a non-finite component received on `/in/teleops`."));
 
+  // The warning is throttled per mode, not per visit: leaving teleops and coming back within
+  // the second does not report the same source again.
+  ASSERT_TRUE(probe_->Set(kNone).success);
+  ASSERT_TRUE(probe_->Set(kTeleops).success);
+  probe_->Publish("/in/teleops", MakeTwist(nan));
+  probe_->SpinFor(100ms);
+  // A good command after it is relayed, so the garbage before it has been handled. (The
+  // watchdog's zero Twist may come first on a slow machine.)
+  probe_->Publish("/in/teleops", MakeTwist(0.25));
+  ASSERT_TRUE(
+    probe_->SpinUntil(
+      [this]() {
+        for (const auto & r : probe_->twists) {
+          if (r.twist == MakeTwist(0.25)) {return true;}
+        }
+        return false;
+      }));
+  const size_t teleops_warnings = Logs().Count(
+    "twist_arbiter", kWarn,
+    "Ignoring a Twist with a non-finite component received on `/in/teleops`.");
+  // The first warning came after `switched`, so less than 900 ms since then is within the second.
+  if (Clock::now() - switched < 900ms) {
+    EXPECT_EQ(1u, teleops_warnings);
+  } else {
+    EXPECT_LE(teleops_warnings, 2u);  // too slow a machine to tell within the second
+  }
+
   // The limited mode: a non-finite command is not taken as the reference.
   ASSERT_TRUE(probe_->Set(kManual).success);
   ASSERT_TRUE(probe_->Set(kMapping).success);

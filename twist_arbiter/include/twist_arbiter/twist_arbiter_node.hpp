@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include <corvan_msgs/msg/control_mode.hpp>
 #include <corvan_msgs/srv/return_control_mode.hpp>
@@ -87,6 +88,9 @@ private:
   corvan_msgs::msg::ControlMode current_mode_;
   corvan_msgs::msg::ControlMode previous_mode_;
   std::unique_ptr<TwistLimiter> twist_limiter_;
+  // When a non-finite command was last reported, per mode: the warning is throttled per mode,
+  // not per subscription, so switching back and forth does not multiply it.
+  std::map<uint8_t, std::optional<std::chrono::steady_clock::time_point>> non_finite_warnings_;
 };
 
 #endif  // TWIST_ARBITER__TWIST_ARBITER_NODE_HPP_
