@@ -11,6 +11,8 @@
 
 #include "geometry_msgs/msg/twist.hpp"
 #include "rclcpp/rclcpp.hpp"
+
+#include "node_fixture.hpp"
 #include "rcutils/logging.h"
 #include "std_msgs/msg/int32.hpp"
 
@@ -20,33 +22,11 @@ using Int32 = std_msgs::msg::Int32;
 namespace
 {
 
-class QosMatchingTest : public ::testing::Test
+class QosMatchingTest : public NodeFixture
 {
 protected:
-  void SetUp() override
-  {
-    rclcpp::init(0, nullptr);
-    node_ = std::make_shared<rclcpp::Node>("qos_probe", "/qos");
-    executor_ = std::make_unique<rclcpp::executors::SingleThreadedExecutor>();
-    executor_->add_node(node_);
-  }
-
-  void TearDown() override
-  {
-    executor_.reset();
-    node_.reset();
-    rclcpp::shutdown();
-  }
-
-  /// Spin until `done` holds or 5 s pass; returns the final value of `done`.
-  bool spin_until(const std::function<bool()> & done)
-  {
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-      executor_->spin_once(10ms);
-    }
-    return done();
-  }
+  QosMatchingTest()
+  : NodeFixture("qos_probe", "/qos") {}
 
   rclcpp::Subscription<Int32>::SharedPtr subscribe(
     const std::string & topic, const rclcpp::QoS & qos, std::vector<int> & into)
@@ -62,8 +42,6 @@ protected:
     return msg;
   }
 
-  rclcpp::Node::SharedPtr node_;
-  std::unique_ptr<rclcpp::executors::SingleThreadedExecutor> executor_;
 };
 
 TEST_F(QosMatchingTest, reliable_publisher_reaches_reliable_and_best_effort_subscriptions)

@@ -14,38 +14,19 @@
 #include "rcl_interfaces/srv/get_parameter_types.hpp"
 #include "rclcpp/rclcpp.hpp"
 
+#include "node_fixture.hpp"
+
 using namespace std::chrono_literals;
 using Srv = rcl_interfaces::srv::GetParameterTypes;
 
 namespace
 {
 
-class ServicesTest : public ::testing::Test
+class ServicesTest : public NodeFixture
 {
 protected:
-  void SetUp() override
-  {
-    rclcpp::init(0, nullptr);
-    node_ = std::make_shared<rclcpp::Node>("srv_probe", "/svc");
-    executor_ = std::make_unique<rclcpp::executors::SingleThreadedExecutor>();
-    executor_->add_node(node_);
-  }
-
-  void TearDown() override
-  {
-    executor_.reset();
-    node_.reset();
-    rclcpp::shutdown();
-  }
-
-  bool spin_until(const std::function<bool()> & done)
-  {
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-      executor_->spin_once(10ms);
-    }
-    return done();
-  }
+  ServicesTest()
+  : NodeFixture("srv_probe", "/svc") {}
 
   /// Replies with one entry per name: the name's length.
   rclcpp::Service<Srv>::SharedPtr make_length_service(const std::string & name)
@@ -67,8 +48,6 @@ protected:
     return request;
   }
 
-  rclcpp::Node::SharedPtr node_;
-  std::unique_ptr<rclcpp::executors::SingleThreadedExecutor> executor_;
   int served_ = 0;
 };
 

@@ -10,37 +10,18 @@
 
 #include "rclcpp/rclcpp.hpp"
 
+#include "node_fixture.hpp"
+
 using namespace std::chrono_literals;
 
 namespace
 {
 
-class TimersTest : public ::testing::Test
+class TimersTest : public NodeFixture
 {
 protected:
-  void SetUp() override
-  {
-    rclcpp::init(0, nullptr);
-    node_ = std::make_shared<rclcpp::Node>("timer_probe");
-    executor_ = std::make_unique<rclcpp::executors::SingleThreadedExecutor>();
-    executor_->add_node(node_);
-  }
-
-  void TearDown() override
-  {
-    executor_.reset();
-    node_.reset();
-    rclcpp::shutdown();
-  }
-
-  bool spin_until(const std::function<bool()> & done)
-  {
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-      executor_->spin_once(50ms);
-    }
-    return done();
-  }
+  TimersTest()
+  : NodeFixture("timer_probe", "", std::chrono::seconds(10), std::chrono::milliseconds(50)) {}
 
   /// A second timer that counts ticks; used as the clock of "nothing more happened".
   int run_ticks(int ticks)
@@ -62,8 +43,6 @@ protected:
     return "<no exception>";
   }
 
-  rclcpp::Node::SharedPtr node_;
-  std::unique_ptr<rclcpp::executors::SingleThreadedExecutor> executor_;
 };
 
 TEST_F(TimersTest, fires_repeatedly_and_reports_its_schedule)
