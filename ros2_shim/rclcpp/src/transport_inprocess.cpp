@@ -88,6 +88,17 @@ void deliver_events(const QosEvents & events)
   }
 }
 
+/// A process-unique endpoint id in the GID's first bytes.
+rmw_gid_t next_gid()
+{
+  static std::atomic<uint64_t> counter{0};
+  rmw_gid_t gid{};
+  gid.implementation_identifier = "inprocess";
+  const uint64_t id = ++counter;
+  std::memcpy(gid.data, &id, sizeof(id));
+  return gid;
+}
+
 bool same_type(const MessageType & a, const MessageType & b)
 {
   return *a.cpp_type == *b.cpp_type;
@@ -158,6 +169,22 @@ public:
   std::shared_ptr<ClientEndpoint> create_client(
     const ServiceType & type, const EndpointOptions & options) override;
 
+  std::shared_ptr<NodeRegistration> register_node(
+    const std::string & name, const std::string & namespace_) override;
+
+  std::vector<std::pair<std::string, std::string>> get_node_names() const override
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::pair<std::string, std::string>> names;
+    for (const auto & entry : nodes_) {
+      names.push_back(entry.second);
+    }
+    return names;
+  }
+
+  NamesAndTypes get_topic_names_and_types() const override;
+  NamesAndTypes get_service_names_and_types() const override;
+
   size_t count_publishers(const std::string & topic) const override
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -218,6 +245,7 @@ public:
   std::map<std::string, Topic> topics_;
   std::map<std::string, ServiceName> services_;
   std::map<int64_t, InProcessClient *> clients_by_id_;
+  std::map<const NodeRegistration *, std::pair<std::string, std::string>> nodes_;
   int64_t next_client_id_{1};
 
 private:
@@ -259,6 +287,7 @@ public:
   }
 
   rmw_qos_profile_t actual_qos() const override {return qos_;}
+  rmw_gid_t gid() const override {return gid_;}
 
   /// Called with the transport mutex held.
   void deliver(const std::shared_ptr<const void> & message, const rmw_message_info_t & info)
@@ -281,6 +310,7 @@ public:
   rmw_qos_profile_t qos_;
   std::shared_ptr<WakeTarget> wake_;
   IncompatibleQosCallback on_incompatible_;
+  rmw_gid_t gid_ = next_gid();
   size_t matched_{0};  // guarded by the transport mutex
 
 private:
@@ -341,6 +371,7 @@ public:
   }
 
   rmw_qos_profile_t actual_qos() const override {return qos_;}
+  rmw_gid_t gid() const override {return gid_;}
 
   /// With the transport mutex held: connect to `sub` if the QoS allow it.
   void try_match(InProcessSubscription * sub, QosEvents & events)
@@ -686,6 +717,79 @@ std::shared_ptr<ClientEndpoint> InProcessTransport::create_client(
   }
   graph_changed();
   return client;
+}
+
+class InProcessNode : public NodeRegistration
+{
+public:
+  explicit InProcessNode(std::shared_ptr<InProcessTransport> transport)
+  : transport_(std::move(transport)) {}
+
+  ~InProcessNode() override
+  {
+    {
+      std::lock_guard<std::mutex> lock(transport_->mutex_);
+      transport_->nodes_.erase(this);
+    }
+    transport_->graph_changed();
+  }
+
+private:
+  std::shared_ptr<InProcessTransport> transport_;
+};
+
+std::shared_ptr<NodeRegistration> InProcessTransport::register_node(
+  const std::string & name, const std::string & namespace_)
+{
+  auto node = std::make_shared<InProcessNode>(shared_from_this());
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    nodes_[node.get()] = std::make_pair(name, namespace_);
+  }
+  graph_changed();
+  return node;
+}
+
+namespace
+{
+void add_type(NamesAndTypes & result, const std::string & name, const char * type)
+{
+  auto & types = result[name];
+  if (std::find(types.begin(), types.end(), type) == types.end()) {
+    types.emplace_back(type);
+    std::sort(types.begin(), types.end());
+  }
+}
+}  // namespace
+
+NamesAndTypes InProcessTransport::get_topic_names_and_types() const
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  NamesAndTypes result;
+  for (const auto & topic : topics_) {
+    for (const InProcessPublisher * pub : topic.second.publishers) {
+      add_type(result, topic.first, pub->type_.name);
+    }
+    for (const InProcessSubscription * sub : topic.second.subscriptions) {
+      add_type(result, topic.first, sub->type_.name);
+    }
+  }
+  return result;
+}
+
+NamesAndTypes InProcessTransport::get_service_names_and_types() const
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  NamesAndTypes result;
+  for (const auto & service : services_) {
+    for (const InProcessService * server : service.second.services) {
+      add_type(result, service.first, server->type_.name);
+    }
+    for (const InProcessClient * client : service.second.clients) {
+      add_type(result, service.first, client->type_.name);
+    }
+  }
+  return result;
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
 // The seam between the typed rclcpp entities and the way samples travel.
 //
 // Publisher<T>, Subscription<T>, Service<S> and Client<S> talk only to the
-// abstract endpoints below, with type-erased messages. The transport in use
-// today lives in the process (transport_inprocess.cpp): samples are shared by
-// pointer and QoS matching is evaluated locally. A transport that writes DDS
-// samples implements the same interfaces: it serialises through
-// MessageType::introspection, and its take() fills a message made by
-// MessageType::create. Nothing above this header changes when it is added.
+// abstract endpoints below, with type-erased messages. Two transports implement
+// it: the DDS transport (the default, wire-compatible with rmw_cyclonedds_cpp),
+// which serialises through MessageType::introspection and whose take() fills a
+// message made by MessageType::create, and the in-process transport
+// (transport_inprocess.cpp), where samples are shared by pointer and QoS
+// matching is evaluated locally.
 #ifndef RCLCPP__SHIM__TRANSPORT_HPP_
 #define RCLCPP__SHIM__TRANSPORT_HPP_
 
@@ -14,8 +14,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <map>
 #include <string>
 #include <typeinfo>
+#include <utility>
+#include <vector>
 
 #include "rclcpp/shim/wait_notifier.hpp"
 #include "rclcpp/visibility_control.hpp"
@@ -39,7 +42,8 @@ struct MessageType
   std::shared_ptr<void> (* create)();
   /// Copy-construct a message (a service gets its own request, a non-const callback its own copy).
   std::shared_ptr<void> (* clone)(const void * message);
-  /// Introspection type support for serialising transports; unused in-process.
+  /// The rosidl_message_type_support_t of rosidl_typesupport_introspection_cpp, whose
+  /// data is a MessageMembers table; serialising transports walk it.
   const void * introspection;
 };
 
@@ -55,13 +59,27 @@ struct ServiceType
 /// a peer whose QoS prevents communication; rclcpp logs it as Humble does.
 using IncompatibleQosCallback = std::function<void (const std::string & policy_name)>;
 
+/// A node's entry in the graph. The transport announces the node (and the endpoints
+/// created with it) for as long as this object lives; destroying it removes the node.
+class RCLCPP_PUBLIC NodeRegistration
+{
+public:
+  virtual ~NodeRegistration() = default;
+};
+
 struct EndpointOptions
 {
   std::string name;                 ///< fully qualified topic or service name
   rmw_qos_profile_t qos;
   std::shared_ptr<WakeTarget> wake; ///< signalled whenever the endpoint may have become ready
   IncompatibleQosCallback on_incompatible_qos;
+  /// The node the endpoint belongs to (from Transport::register_node); may be null for
+  /// endpoints that no node owns.
+  std::shared_ptr<NodeRegistration> node;
 };
+
+/// Names and types found in the graph: fully qualified name -> ROS type names, sorted.
+using NamesAndTypes = std::map<std::string, std::vector<std::string>>;
 
 /// One received message with its metadata.
 struct Sample
@@ -81,6 +99,8 @@ public:
   virtual size_t matched_subscriptions() const = 0;
   /// The QoS the endpoint actually uses (system defaults resolved).
   virtual rmw_qos_profile_t actual_qos() const = 0;
+  /// The publisher's global id as peers see it (rmw_gid_t::data).
+  virtual rmw_gid_t gid() const = 0;
 };
 
 class RCLCPP_PUBLIC SubscriptionEndpoint
@@ -92,6 +112,8 @@ public:
   virtual bool has_sample() const = 0;
   virtual size_t matched_publishers() const = 0;
   virtual rmw_qos_profile_t actual_qos() const = 0;
+  /// The subscription's global id as peers see it.
+  virtual rmw_gid_t gid() const = 0;
 };
 
 class RCLCPP_PUBLIC ServiceEndpoint
@@ -131,6 +153,16 @@ public:
     const ServiceType & type, const EndpointOptions & options) = 0;
   virtual std::shared_ptr<ClientEndpoint> create_client(
     const ServiceType & type, const EndpointOptions & options) = 0;
+
+  /// Enter a node (name without namespace, absolute namespace) into the graph.
+  virtual std::shared_ptr<NodeRegistration> register_node(
+    const std::string & name, const std::string & namespace_) = 0;
+
+  /// (name, namespace) of every node in the graph, this process's included.
+  virtual std::vector<std::pair<std::string, std::string>> get_node_names() const = 0;
+  /// Topics (ROS names, without services) and services with their ROS types.
+  virtual NamesAndTypes get_topic_names_and_types() const = 0;
+  virtual NamesAndTypes get_service_names_and_types() const = 0;
 
   /// Number of publishers / subscriptions on a fully qualified topic, whatever their QoS.
   virtual size_t count_publishers(const std::string & topic) const = 0;

@@ -6,6 +6,7 @@
 
 #include "rclcpp/shim/transport.hpp"
 #include "rosidl_runtime_cpp/traits.hpp"
+#include "rosidl_typesupport_introspection_cpp/message_type_support_decl.hpp"
 
 namespace rclcpp
 {
@@ -22,7 +23,7 @@ const MessageType & message_type()
     [](const void * message) -> std::shared_ptr<void> {
       return std::make_shared<MessageT>(*static_cast<const MessageT *>(message));
     },
-    nullptr};
+    rosidl_typesupport_introspection_cpp::get_message_type_support_handle<MessageT>()};
   return type;
 }
 
