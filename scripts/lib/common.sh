@@ -22,6 +22,7 @@ HOST_PACKAGES=(
   python3-colcon-parallel-executor python3-colcon-recursive-crawl python3-colcon-test-result
   python3-colcon-output
   ament-cmake ament-cmake-core ament-cmake-googletest ament-cmake-ros python3-ament-index
+  python3-domain-coordinator
   libament-index-cpp-dev
   librcutils-dev librcpputils-dev
   rosidl-core rosidl-cmake rosidl-generator-c-cpp python3-rosidl
