@@ -6,12 +6,17 @@
 #include <dds/ddsi/ddsi_serdata.h>
 #include <dds/ddsi/ddsi_sertype.h>
 
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "rcutils/logging.h"
 #include "sertype.hpp"
@@ -339,6 +344,106 @@ TEST_F(SertypeTest, malformed_samples_are_dropped_with_a_throttled_warning)
   rcutils_logging_set_output_handler(previous);
   dds_delete(wr);
   dds_delete(rd);
+}
+
+// --- a peer in another process: the network path, where samples arrive as fragment chains --
+
+constexpr const char * kPeerVariable = "SHIM_WIRE_PEER";
+constexpr const char * kRemoteTopic = "rt/wire_test_remote";
+
+// Big enough for DDSI fragmentation, with content that shows any misplaced fragment.
+rcl_interfaces::msg::Log big_log()
+{
+  rcl_interfaces::msg::Log log;
+  log.name = "big";
+  log.msg.resize(300000);
+  for (size_t i = 0; i < log.msg.size(); ++i) {
+    log.msg[i] = static_cast<char>('a' + (i * 7 + i / 1000) % 26);
+  }
+  log.line = 300000;
+  return log;
+}
+
+pid_t spawn_peer()
+{
+  std::vector<std::string> env_strings;
+  for (char ** e = environ; *e != nullptr; ++e) {
+    env_strings.emplace_back(*e);
+  }
+  env_strings.push_back(std::string(kPeerVariable) + "=1");
+  std::vector<char *> envp;
+  for (auto & e : env_strings) {
+    envp.push_back(e.data());
+  }
+  envp.push_back(nullptr);
+  std::string exe = "/proc/self/exe";
+  std::string filter = "--gtest_filter=SertypeTest.DISABLED_peer_writes_from_another_process";
+  std::string disabled = "--gtest_also_run_disabled_tests";
+  char * argv[] = {exe.data(), filter.data(), disabled.data(), nullptr};
+  pid_t pid = -1;
+  if (posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, envp.data()) != 0) {
+    return -1;
+  }
+  return pid;
+}
+
+TEST_F(SertypeTest, samples_from_another_process_are_reassembled_and_checked)
+{
+  if (std::getenv(kPeerVariable) != nullptr) {
+    GTEST_SKIP() << "this process is the peer";
+  }
+  const auto * mm = wire::members<rcl_interfaces::msg::Log>();
+  const dds_entity_t topic = dds::create_topic(participant_, kRemoteTopic, mm, false);
+  ASSERT_GT(topic, 0);
+  const dds_entity_t rd = dds_create_reader(participant_, topic, qos_, nullptr);
+  ASSERT_GT(rd, 0);
+  const pid_t peer = spawn_peer();
+  ASSERT_GT(peer, 0);
+
+  // The peer writes: garbage, the big log, the big log cut short, a small log. Only the
+  // two whole logs may arrive, in that order.
+  rcl_interfaces::msg::Log received;
+  ASSERT_TRUE(take_one(rd, &received));
+  EXPECT_EQ(received, big_log());
+  ASSERT_TRUE(take_one(rd, &received));
+  EXPECT_EQ(received.name, "after");
+  void * buf[1] = {&received};
+  dds_sample_info_t info;
+  EXPECT_EQ(dds_take(rd, buf, &info, 1, 1), 0);
+
+  dds_delete(rd);  // the peer leaves once its reader is gone
+  int status = 0;
+  ASSERT_EQ(waitpid(peer, &status, 0), peer);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// Run only by the test above, in a process of its own.
+TEST_F(SertypeTest, DISABLED_peer_writes_from_another_process)
+{
+  const auto * mm = wire::members<rcl_interfaces::msg::Log>();
+  const dds_entity_t topic = create_raw_topic(participant_, kRemoteTopic, dds::dds_type_name(mm));
+  ASSERT_GT(topic, 0);
+  const dds_entity_t wr = dds_create_writer(participant_, topic, qos_, nullptr);
+  ASSERT_GT(wr, 0);
+  auto matched = [wr]() {
+      dds_publication_matched_status_t st;
+      return dds_get_publication_matched_status(wr, &st) == DDS_RETCODE_OK ? st.current_count : 0u;
+    };
+  ASSERT_TRUE(eventually([&matched]() {return matched() > 0;}));
+
+  const rcl_interfaces::msg::Log big = big_log();
+  const Bytes big_bytes = wire::encode(mm, &big);
+  const Bytes cut(big_bytes.begin(), big_bytes.end() - 1000);
+  const Bytes garbage = {0, 1, 0, 0, 1, 2, 3, 4, 0xff, 0xff, 0xff, 0xff, 0, 0, 0, 0};
+  rcl_interfaces::msg::Log small;
+  small.name = "after";
+  const Bytes small_bytes = wire::encode(mm, &small);
+  for (const Bytes * b : {&garbage, &big_bytes, &cut, &small_bytes}) {
+    ASSERT_EQ(dds_write(wr, b), DDS_RETCODE_OK);
+  }
+  // Reliable: stay until the reader has everything and goes away.
+  ASSERT_TRUE(eventually([&matched]() {return matched() == 0;}));
 }
 
 }  // namespace
