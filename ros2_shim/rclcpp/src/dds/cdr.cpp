@@ -509,7 +509,10 @@ const MessageMembers * members_of(const void * introspection_type_support)
   if (ts == nullptr) {
     return nullptr;
   }
-  if (std::strcmp(ts->typesupport_identifier, ti::typesupport_identifier) != 0) {
+  // Generated handles carry the identifier's own address; strcmp only for foreign handles.
+  if (ts->typesupport_identifier != ti::typesupport_identifier &&
+    std::strcmp(ts->typesupport_identifier, ti::typesupport_identifier) != 0)
+  {
     ts = ts->func(ts, ti::typesupport_identifier);
     if (ts == nullptr) {
       return nullptr;
