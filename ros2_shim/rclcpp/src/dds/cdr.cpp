@@ -1,5 +1,6 @@
 #include "cdr.hpp"
 
+#include <cfloat>
 #include <cstring>
 #include <string>
 
@@ -57,6 +58,14 @@ size_t primitive_size(uint8_t type_id)
       return 0;
   }
 }
+
+// Bytes of a long double that carry its value; x87's 80-bit format leaves 6 bytes of padding
+// that must not go out on the wire as whatever memory held before.
+#if LDBL_MANT_DIG == 64
+constexpr size_t kLongDoubleValueBytes = 10;
+#else
+constexpr size_t kLongDoubleValueBytes = 16;
+#endif
 
 size_t primitive_alignment(size_t size)
 {
@@ -160,6 +169,13 @@ public:
     put(src, size);
   }
 
+  void put_long_double(const void * src)
+  {
+    uint8_t bytes[16] = {};
+    std::memcpy(bytes, src, kLongDoubleValueBytes);
+    put_primitive(bytes, 16);
+  }
+
   void put_string(const std::string & s)
   {
     put_u32(static_cast<uint32_t>(s.size() + 1));
@@ -201,6 +217,9 @@ void encode_single(Writer & w, const MessageMember & m, const void * field)
     case ti::ROS_TYPE_MESSAGE:
       encode_message(w, nested(m), field);
       return;
+    case ti::ROS_TYPE_LONG_DOUBLE:
+      w.put_long_double(field);
+      return;
     default:
       w.put_primitive(field, primitive_size(m.type_id_));
       return;
@@ -224,7 +243,7 @@ void encode_array(Writer & w, const MessageMember & m, const void * field)
       const uint8_t byte = value ? 1 : 0;
       w.put(&byte, 1);
     }
-  } else if (size != 0) {
+  } else if (size != 0 && m.type_id_ != ti::ROS_TYPE_LONG_DOUBLE) {
     w.align(primitive_alignment(size));
     if (w.measuring()) {
       w.skip(count * size);
