@@ -110,7 +110,7 @@ TEST(CdrKinds, request_identity_round_trips_with_any_message)
   EXPECT_EQ(got.sequence, id.sequence);
 }
 
-// A message of one wstring, found by field name so the test does not hand-count offsets.
+// The bytes are found by pattern, so the test does not hand-count offsets.
 TEST(CdrKinds, layout_of_the_kinds_rmw_writes_its_own_way)
 {
   AllKinds m;
