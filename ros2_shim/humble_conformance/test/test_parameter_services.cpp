@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "rcl_interfaces/msg/parameter_event.hpp"
 #include "rcl_interfaces/msg/parameter_type.hpp"
 #include "rcl_interfaces/srv/describe_parameters.hpp"
 #include "rcl_interfaces/srv/get_parameter_types.hpp"
@@ -194,6 +195,38 @@ TEST_F(ParameterServicesTest, list_by_prefix_and_depth)
   EXPECT_NE(
     std::find(listed->result.names.begin(), listed->result.names.end(), "limits.max"),
     listed->result.names.end());
+}
+
+TEST_F(ParameterServicesTest, parameter_events_announce_declare_set_and_undeclare)
+{
+  std::vector<rcl_interfaces::msg::ParameterEvent> events;
+  auto subscription = node_->create_subscription<rcl_interfaces::msg::ParameterEvent>(
+    "/parameter_events", rclcpp::ParameterEventsQoS(),
+    [&events](const rcl_interfaces::msg::ParameterEvent & event) {
+      if (event.node == "/tuning/param_server") {
+        events.push_back(event);
+      }
+    });
+  ASSERT_TRUE(spin_until([&subscription] {return subscription->get_publisher_count() >= 2u;}));
+  rcl_interfaces::msg::ParameterDescriptor dynamic;  // only these can be undeclared
+  dynamic.dynamic_typing = true;
+  server_->declare_parameter("gain", 2, dynamic);
+  server_->set_parameter(rclcpp::Parameter("gain", 3));
+  server_->undeclare_parameter("gain");
+  ASSERT_TRUE(spin_until([&events] {return events.size() >= 3u;}));
+  ASSERT_EQ(events.size(), 3u);
+  const std::vector<rcl_interfaces::msg::Parameter> * parts[] = {
+    &events[0].new_parameters, &events[1].changed_parameters, &events[2].deleted_parameters};
+  for (size_t i = 0; i < 3; ++i) {
+    ASSERT_EQ(parts[i]->size(), 1u) << i;
+    EXPECT_EQ(parts[i]->front().name, "gain");
+    EXPECT_EQ(
+      events[i].new_parameters.size() + events[i].changed_parameters.size() +
+      events[i].deleted_parameters.size(), 1u);
+    EXPECT_GT(events[i].stamp.sec, 0);
+  }
+  EXPECT_EQ(events[0].new_parameters[0].value.integer_value, 2);
+  EXPECT_EQ(events[1].changed_parameters[0].value.integer_value, 3);
 }
 
 TEST_F(ParameterServicesTest, a_node_without_parameter_services_offers_none)

@@ -92,10 +92,6 @@ Node::Node(
       }
     }
   }
-  if (!node_parameters_->has_parameter("use_sim_time")) {
-    node_parameters_->declare_parameter("use_sim_time", rclcpp::ParameterValue(false));
-  }
-
   if (options.start_parameter_services()) {
     parameter_service_ = std::make_shared<rclcpp::ParameterService>(
       node_base_, node_services_, node_parameters_.get(),
@@ -113,6 +109,10 @@ Node::Node(
         const std::vector<rclcpp::Parameter> & deleted_parameters) {
         shim_publish_parameter_event(new_parameters, changed_parameters, deleted_parameters);
       });
+  }
+  // Declared once the event publisher exists, so that it is announced like any other.
+  if (!node_parameters_->has_parameter("use_sim_time")) {
+    node_parameters_->declare_parameter("use_sim_time", rclcpp::ParameterValue(false));
   }
 }
 
