@@ -188,13 +188,6 @@ TEST_F(ParameterServicesTest, list_by_prefix_and_depth)
     EXPECT_NE(std::find(names.begin(), names.end(), expected), names.end()) << expected;
   }
   EXPECT_EQ(std::find(names.begin(), names.end(), "limits.max"), names.end());
-
-  list.depth = srv::ListParameters::Request::DEPTH_RECURSIVE;
-  listed = call<srv::ListParameters>("list_parameters", list);
-  ASSERT_TRUE(listed);
-  EXPECT_NE(
-    std::find(listed->result.names.begin(), listed->result.names.end(), "limits.max"),
-    listed->result.names.end());
 }
 
 TEST_F(ParameterServicesTest, parameter_events_announce_declare_set_and_undeclare)
