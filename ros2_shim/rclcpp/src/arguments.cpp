@@ -25,6 +25,7 @@
 #include "rcutils/logging_macros.h"
 #include "rclcpp/exceptions/exceptions.hpp"
 #include "rclcpp/shim/names.hpp"
+#include "rclcpp/shim/rosout.hpp"
 
 namespace rclcpp
 {
@@ -722,23 +723,11 @@ resolve_parameter_overrides(
   return result;
 }
 
-namespace
-{
-void discard_log_output(
-  const rcutils_log_location_t *, int, const char *, rcutils_time_point_value_t,
-  const char *, va_list *)
-{
-}
-}  // namespace
-
 void
 apply_logging_arguments(const ParsedArguments & parsed)
 {
-  // Without /rosout or a log file behind the console, disabling stdout logs means silence.
-  if (parsed.stdout_logs) {
-    rcutils_logging_set_output_handler(
-      *parsed.stdout_logs ? rcutils_logging_console_output_handler : discard_log_output);
-  }
+  // Both sinks are on unless disabled; with stdout off, lines still reach /rosout.
+  configure_log_output(parsed.stdout_logs.value_or(true), parsed.rosout_logs.value_or(true));
   if (parsed.default_log_level) {
     rcutils_logging_set_default_logger_level(*parsed.default_log_level);
   }

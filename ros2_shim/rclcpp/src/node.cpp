@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "rclcpp/node_interfaces/node_base.hpp"
+#include "rclcpp/node_interfaces/node_graph.hpp"
 #include "rclcpp/shim/arguments.hpp"
 #include "rclcpp/shim/names.hpp"
 #include "rclcpp/shim/parameter_store.hpp"
+#include "rclcpp/shim/rosout.hpp"
 
 namespace rclcpp
 {
@@ -45,7 +47,7 @@ Node::Node(
   node_logging_ = std::make_shared<rclcpp::node_interfaces::NodeLoggingInterface>(
     rclcpp::get_logger(
       shim::node_logger_name(base->get_namespace(), base->get_name())));
-  node_graph_ = std::make_shared<rclcpp::node_interfaces::NodeGraphInterface>(base.get());
+  node_graph_ = std::make_shared<rclcpp::node_interfaces::NodeGraph>(base.get());
   node_timers_ = std::make_shared<rclcpp::node_interfaces::NodeTimersInterface>(base.get());
   node_topics_ = std::make_shared<rclcpp::node_interfaces::NodeTopicsInterface>(
     base.get(), node_timers_.get(), node_logging_->get_logger());
@@ -55,6 +57,17 @@ Node::Node(
     make_parameter_store(*base, options));
   node_time_source_ = std::make_shared<rclcpp::node_interfaces::NodeTimeSourceInterface>();
   node_waitables_ = std::make_shared<rclcpp::node_interfaces::NodeWaitablesInterface>();
+
+  // Log lines of the node's logger also go to /rosout, as rcl arranges for each node.
+  if (options.enable_rosout() && shim::rosout_enabled()) {
+    rclcpp::PublisherOptions rosout_options;
+    // The middleware's own publisher reports no QoS events.
+    rosout_options.use_default_callbacks = false;
+    rosout_publisher_ = create_publisher<rcl_interfaces::msg::Log>(
+      "/rosout", options.rosout_qos(), rosout_options);
+    rosout_route_ = shim::register_rosout_publisher(
+      node_logging_->get_logger_name(), rosout_publisher_);
+  }
 
   if (options.start_parameter_event_publisher()) {
     // Read-only QoS parameters of the event publisher, as Humble declares them.
@@ -79,8 +92,10 @@ Node::Node(
       }
     }
   }
-  if (!node_parameters_->has_parameter("use_sim_time")) {
-    node_parameters_->declare_parameter("use_sim_time", rclcpp::ParameterValue(false));
+  if (options.start_parameter_services()) {
+    parameter_service_ = std::make_shared<rclcpp::ParameterService>(
+      node_base_, node_services_, node_parameters_.get(),
+      rclcpp::ParametersQoS().get_rmw_qos_profile());
   }
 
   if (options.start_parameter_event_publisher()) {
@@ -95,10 +110,16 @@ Node::Node(
         shim_publish_parameter_event(new_parameters, changed_parameters, deleted_parameters);
       });
   }
+  // Declared once the event publisher exists, so that it is announced like any other.
+  if (!node_parameters_->has_parameter("use_sim_time")) {
+    node_parameters_->declare_parameter("use_sim_time", rclcpp::ParameterValue(false));
+  }
 }
 
 Node::~Node()
 {
+  // A line logged from now on (by another thread, or below) must find no route to us.
+  rosout_route_.reset();
   // The sink captures this; later parameter changes must not reach a dead node.
   node_parameters_->shim_store().set_event_sink(nullptr);
 }
@@ -235,6 +256,21 @@ Node::OnSetParametersCallbackHandle::SharedPtr Node::add_on_set_parameters_callb
 void Node::remove_on_set_parameters_callback(const OnSetParametersCallbackHandle * const handler)
 {
   node_parameters_->remove_on_set_parameters_callback(handler);
+}
+
+std::vector<std::string> Node::get_node_names() const
+{
+  return node_graph_->get_node_names();
+}
+
+std::map<std::string, std::vector<std::string>> Node::get_topic_names_and_types() const
+{
+  return node_graph_->get_topic_names_and_types();
+}
+
+std::map<std::string, std::vector<std::string>> Node::get_service_names_and_types() const
+{
+  return node_graph_->get_service_names_and_types();
 }
 
 size_t Node::count_publishers(const std::string & topic_name) const

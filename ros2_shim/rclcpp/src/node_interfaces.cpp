@@ -80,6 +80,9 @@ NodeBase::NodeBase(
   default_callback_group_ =
     std::make_shared<rclcpp::CallbackGroup>(rclcpp::CallbackGroupType::MutuallyExclusive);
   callback_groups_.push_back(default_callback_group_);
+
+  // The node is in the graph from here on, as an rcl node is once initialised.
+  registration_ = shim::get_transport(*context_)->register_node(name_, namespace_);
 }
 
 NodeBase::~NodeBase() = default;
@@ -164,6 +167,11 @@ std::string NodeBase::resolve_topic_or_service_name(
 }
 
 const std::shared_ptr<shim::WakeTarget> & NodeBase::shim_wake_target() {return wake_;}
+
+std::shared_ptr<shim::NodeRegistration> NodeBase::shim_node_registration() const
+{
+  return registration_;
+}
 
 const shim::ParsedArguments * NodeBase::shim_local_arguments() const
 {
@@ -283,15 +291,49 @@ NodeGraphInterface::NodeGraphInterface(NodeBaseInterface * node_base)
 
 NodeGraphInterface::~NodeGraphInterface() = default;
 
+std::map<std::string, std::vector<std::string>>
+NodeGraphInterface::get_topic_names_and_types(bool no_demangle) const
+{
+  (void)no_demangle;
+  return shim::get_transport(*node_base_->get_context())->get_topic_names_and_types();
+}
+
+std::map<std::string, std::vector<std::string>>
+NodeGraphInterface::get_service_names_and_types() const
+{
+  return shim::get_transport(*node_base_->get_context())->get_service_names_and_types();
+}
+
+std::vector<std::string> NodeGraphInterface::get_node_names() const
+{
+  std::vector<std::string> names;
+  for (const auto & entry : get_node_names_and_namespaces()) {
+    const std::string & ns = entry.second;
+    std::string fqn = ns.empty() || ns.back() != '/' ? ns + "/" + entry.first : ns + entry.first;
+    if (fqn.front() != '/') {
+      fqn.insert(fqn.begin(), '/');
+    }
+    names.push_back(std::move(fqn));
+  }
+  return names;
+}
+
+std::vector<std::pair<std::string, std::string>>
+NodeGraphInterface::get_node_names_and_namespaces() const
+{
+  return shim::get_transport(*node_base_->get_context())->get_node_names();
+}
+
+// Counting takes the name as given, expanded but not remapped, as Humble's graph does.
 size_t NodeGraphInterface::count_publishers(const std::string & topic_name) const
 {
-  const std::string fqn = node_base_->resolve_topic_or_service_name(topic_name, false);
+  const std::string fqn = node_base_->resolve_topic_or_service_name(topic_name, false, true);
   return shim::get_transport(*node_base_->get_context())->count_publishers(fqn);
 }
 
 size_t NodeGraphInterface::count_subscribers(const std::string & topic_name) const
 {
-  const std::string fqn = node_base_->resolve_topic_or_service_name(topic_name, false);
+  const std::string fqn = node_base_->resolve_topic_or_service_name(topic_name, false, true);
   return shim::get_transport(*node_base_->get_context())->count_subscribers(fqn);
 }
 

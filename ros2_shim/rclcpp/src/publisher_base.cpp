@@ -22,6 +22,7 @@ PublisherBase::PublisherBase(
   shim::EndpointOptions endpoint_options;
   endpoint_options.name = topic;
   endpoint_options.qos = qos.get_rmw_qos_profile();
+  endpoint_options.node = node_base->shim_node_registration();
   auto user_callback = options.event_callbacks.incompatible_qos_callback;
   const bool log_default = options.use_default_callbacks && !user_callback;
   endpoint_options.on_incompatible_qos =

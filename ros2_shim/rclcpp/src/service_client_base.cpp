@@ -21,6 +21,7 @@ shim::EndpointOptions make_options(
   options.name = name;
   options.qos = qos;
   options.wake = node_base->shim_wake_target();
+  options.node = node_base->shim_node_registration();
   return options;
 }
 }  // namespace

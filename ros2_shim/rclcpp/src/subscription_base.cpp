@@ -21,6 +21,7 @@ SubscriptionBase::SubscriptionBase(
   shim::EndpointOptions endpoint_options;
   endpoint_options.name = topic;
   endpoint_options.qos = qos.get_rmw_qos_profile();
+  endpoint_options.node = node_base->shim_node_registration();
   endpoint_options.wake = node_base->shim_wake_target();
   auto user_callback = options.event_callbacks.incompatible_qos_callback;
   const bool log_default = options.use_default_callbacks && !user_callback;

@@ -1,6 +1,7 @@
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -190,6 +191,24 @@ LifecycleNode::remove_on_set_parameters_callback(
   const rclcpp::node_interfaces::OnSetParametersCallbackHandle * const handler)
 {
   node_->remove_on_set_parameters_callback(handler);
+}
+
+std::vector<std::string>
+LifecycleNode::get_node_names() const
+{
+  return node_->get_node_names();
+}
+
+std::map<std::string, std::vector<std::string>>
+LifecycleNode::get_topic_names_and_types(bool no_demangle) const
+{
+  return node_->get_node_graph_interface()->get_topic_names_and_types(no_demangle);
+}
+
+std::map<std::string, std::vector<std::string>>
+LifecycleNode::get_service_names_and_types() const
+{
+  return node_->get_service_names_and_types();
 }
 
 size_t

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "rcl_interfaces/msg/list_parameters_result.hpp"
+#include "rcl_interfaces/msg/log.hpp"
 #include "rcl_interfaces/msg/parameter_descriptor.hpp"
 #include "rcl_interfaces/msg/parameter_event.hpp"
 #include "rcl_interfaces/msg/set_parameters_result.hpp"
@@ -37,6 +38,7 @@
 #include "rclcpp/node_interfaces/node_waitables_interface.hpp"
 #include "rclcpp/node_options.hpp"
 #include "rclcpp/parameter.hpp"
+#include "rclcpp/parameter_service.hpp"
 #include "rclcpp/publisher.hpp"
 #include "rclcpp/publisher_options.hpp"
 #include "rclcpp/qos.hpp"
@@ -254,9 +256,18 @@ public:
   // ------------------------------------------------------------------------------------
   // Graph and time
 
-  /// Publishers on the (expanded) topic, whatever their QoS.
+  /// Fully qualified names of all nodes in the graph ("/ns/name").
+  RCLCPP_PUBLIC std::vector<std::string> get_node_names() const;
+
+  RCLCPP_PUBLIC
+  std::map<std::string, std::vector<std::string>> get_topic_names_and_types() const;
+
+  RCLCPP_PUBLIC
+  std::map<std::string, std::vector<std::string>> get_service_names_and_types() const;
+
+  /// Publishers on the (expanded, not remapped) topic, whatever their QoS.
   RCLCPP_PUBLIC size_t count_publishers(const std::string & topic_name) const;
-  /// Subscriptions on the (expanded) topic, whatever their QoS.
+  /// Subscriptions on the (expanded, not remapped) topic, whatever their QoS.
   RCLCPP_PUBLIC size_t count_subscribers(const std::string & topic_name) const;
 
   RCLCPP_PUBLIC rclcpp::Clock::SharedPtr get_clock();
@@ -307,6 +318,10 @@ private:
   rclcpp::node_interfaces::NodeWaitablesInterface::SharedPtr node_waitables_;
   const rclcpp::NodeOptions node_options_;
   std::shared_ptr<rclcpp::Publisher<rcl_interfaces::msg::ParameterEvent>> parameter_event_publisher_;
+  rclcpp::ParameterService::SharedPtr parameter_service_;
+  std::shared_ptr<rclcpp::Publisher<rcl_interfaces::msg::Log>> rosout_publisher_;
+  /// Keeps this node's logger routed to rosout_publisher_; released first on destruction.
+  std::shared_ptr<void> rosout_route_;
 };
 
 }  // namespace rclcpp

@@ -343,6 +343,18 @@ public:
     const rclcpp::node_interfaces::OnSetParametersCallbackHandle * const handler);
 
   RCLCPP_LIFECYCLE_PUBLIC
+  std::vector<std::string>
+  get_node_names() const;
+
+  RCLCPP_LIFECYCLE_PUBLIC
+  std::map<std::string, std::vector<std::string>>
+  get_topic_names_and_types(bool no_demangle = false) const;
+
+  RCLCPP_LIFECYCLE_PUBLIC
+  std::map<std::string, std::vector<std::string>>
+  get_service_names_and_types() const;
+
+  RCLCPP_LIFECYCLE_PUBLIC
   size_t
   count_publishers(const std::string & topic_name) const;
 

@@ -50,6 +50,7 @@ public:
   RCLCPP_PUBLIC std::string resolve_topic_or_service_name(
     const std::string & name, bool is_service, bool only_expand = false) const override;
   RCLCPP_PUBLIC const std::shared_ptr<shim::WakeTarget> & shim_wake_target() override;
+  RCLCPP_PUBLIC std::shared_ptr<shim::NodeRegistration> shim_node_registration() const override;
 
   /// Internal: arguments that apply to this node (nullptr if none).
   RCLCPP_PUBLIC const shim::ParsedArguments * shim_local_arguments() const;
@@ -70,6 +71,7 @@ private:
   std::mutex groups_mutex_;
   std::vector<rclcpp::CallbackGroup::WeakPtr> callback_groups_;
   std::atomic_bool associated_with_executor_{false};
+  std::shared_ptr<shim::NodeRegistration> registration_;
 };
 
 }  // namespace node_interfaces

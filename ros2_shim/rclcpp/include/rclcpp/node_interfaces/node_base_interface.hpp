@@ -16,6 +16,11 @@
 
 namespace rclcpp
 {
+namespace shim
+{
+class NodeRegistration;
+}  // namespace shim
+
 namespace node_interfaces
 {
 
@@ -56,6 +61,13 @@ public:
 
   /// Internal: endpoints of the node signal here; executors attach their notifier.
   virtual const std::shared_ptr<shim::WakeTarget> & shim_wake_target() = 0;
+
+  /// Internal: the node's entry in the graph; endpoints created for the node carry it so
+  /// that the graph attributes them to the node. Null for a base that is not in the graph.
+  virtual std::shared_ptr<shim::NodeRegistration> shim_node_registration() const
+  {
+    return nullptr;
+  }
 };
 
 }  // namespace node_interfaces
