@@ -60,20 +60,29 @@ int main(int argc, char ** argv)
     return Fail(kExitUsage, std::string("invalid ROS arguments: ") + e.what());
   }
 
-  int status = EXIT_SUCCESS;
+  rclcpp::Node::SharedPtr node;
   try {
     // A name of its own per process: several operators may run the tool at once.
-    const auto node = std::make_shared<rclcpp::Node>(
+    node = std::make_shared<rclcpp::Node>(
       "twist_arbiter_ctl_" + std::to_string(getpid()),
       rclcpp::NodeOptions().start_parameter_services(false).start_parameter_event_publisher(
         false));
+  } catch (const std::exception & e) {
+    // Unknown or malformed ROS arguments, or a remapped name that is not valid, surface here.
+    rclcpp::shutdown();
+    return Fail(kExitUsage, std::string("invalid ROS arguments: ") + e.what());
+  }
+
+  int status = EXIT_SUCCESS;
+  try {
     status = twist_arbiter_ctl::RunCommand(command, node, std::cout);
   } catch (const twist_arbiter_ctl::CtlError & e) {
     status = Fail(e.status(), e.what());
   } catch (const std::exception & e) {
-    // Anything else comes from the ROS side (e.g. a remapped name that is not valid).
+    // Anything else comes from the ROS side while talking to the controller.
     status = Fail(twist_arbiter_ctl::kExitUnreachable, e.what());
   }
+  node.reset();
   rclcpp::shutdown();
   return status;
 }

@@ -11,6 +11,7 @@
 
 #include <fmt/format.h>
 #include <rcl_interfaces/msg/parameter_type.hpp>
+#include <rclcpp/expand_topic_or_service_name.hpp>
 
 #include "twist_arbiter/control_mode.hpp"
 #include "twist_arbiter/ctl/mode_catalogue.hpp"
