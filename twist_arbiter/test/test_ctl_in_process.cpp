@@ -7,8 +7,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <ostream>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,6 +31,37 @@ using twist_arbiter_ctl::CtlError;
 
 namespace
 {
+
+/// An output stream target that one thread may write while another reads.
+class SharedText : public std::streambuf
+{
+public:
+  std::string Text() const
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return text_;
+  }
+
+protected:
+  int overflow(int c) override
+  {
+    if (c != traits_type::eof()) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      text_ += traits_type::to_char_type(c);
+    }
+    return traits_type::not_eof(c);
+  }
+  std::streamsize xsputn(const char * s, std::streamsize n) override
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    text_.append(s, static_cast<std::size_t>(n));
+    return n;
+  }
+
+private:
+  mutable std::mutex mutex_;
+  std::string text_;
+};
 
 struct Outcome
 {
@@ -133,4 +168,50 @@ TEST_F(CtlInProcess, ModeServicesStatusAndSend)
   run = Run({"status", "--node", "/robot9/gate", "--timeout", "0.3"});
   EXPECT_EQ(3, run.status);
   EXPECT_EQ(0u, run.output.find("no controller /robot9/gate found within 0.3 s")) << run.output;
+}
+
+TEST_F(CtlInProcess, WatchShowsModesCommandsAndTheWatchdogZeroUntilShutdown)
+{
+  SharedText text;
+  std::ostream out(&text);
+  std::atomic<int> status{-1};
+  std::thread watch([&]() {
+      const auto parsed = twist_arbiter_ctl::ParseCommandLine({"watch"});
+      status = twist_arbiter_ctl::RunCommand(
+        *parsed.command, rclcpp::Node::make_shared("ctl_watch"), out);
+    });
+  const auto wait_for = [](const std::function<bool()> & condition) {
+      const auto deadline = std::chrono::steady_clock::now() + 20s;
+      while (!condition() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(10ms);
+      }
+      return condition();
+    };
+  const auto shows = [&text](const std::string & part) {
+      return [&text, part]() {return text.Text().find(part) != std::string::npos;};
+    };
+  const std::string switched = " mode none (0) -> teleops (11)\n";
+  const std::string moving = " twist linear 0.200 0.000 0.000 angular 0.000 0.000 0.000\n";
+  const std::string zeroed =
+    " twist linear 0.000 0.000 0.000 angular 0.000 0.000 0.000 (watchdog: input silent)\n";
+
+  ASSERT_TRUE(wait_for(shows(" mode none (0)\n"))) << text.Text();
+  ASSERT_EQ(0, Run({"set", "teleops"}).status);
+  ASSERT_TRUE(wait_for(shows(switched))) << text.Text();
+  // Both the controller and the watch follow the mode's input topic.
+  ASSERT_TRUE(wait_for([this]() {return probe_->count_subscribers("/cmd_vel/teleops") == 2;}));
+  auto input = probe_->create_publisher<geometry_msgs::msg::Twist>(
+    "/cmd_vel/teleops", twist_arbiter_ctl::TwistQoS());
+  geometry_msgs::msg::Twist command;
+  command.linear.x = 0.2;
+  input->publish(command);
+  ASSERT_TRUE(wait_for(shows(moving))) << text.Text();
+  ASSERT_TRUE(wait_for(shows(zeroed))) << text.Text();
+  rclcpp::shutdown();
+  watch.join();
+
+  EXPECT_EQ(0, status.load());
+  const std::string all = text.Text();
+  EXPECT_LT(all.find(switched), all.find(moving)) << all;
+  EXPECT_LT(all.find(moving), all.find(zeroed)) << all;
 }
