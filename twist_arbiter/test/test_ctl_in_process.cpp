@@ -155,6 +155,16 @@ TEST(CtlInProcess, EveryCommandWhileWatchFollows)
   EXPECT_EQ(3, run.first);
   EXPECT_EQ(0u, run.second.find("no controller /robot9/gate found within 0.3 s")) << run.second;
 
+  // A service that never answers: its node is not spun.
+  auto mute_node = rclcpp::Node::make_shared("mute");
+  auto mute = mute_node->create_service<corvan_msgs::srv::SetControlMode>(
+    "/mute/set_control_mode",
+    [](std::shared_ptr<corvan_msgs::srv::SetControlMode::Request>,
+    std::shared_ptr<corvan_msgs::srv::SetControlMode::Response>) {});
+  EXPECT_EQ(std::make_pair(3, std::string(
+      "controller /mute did not answer /mute/set_control_mode within 0.5 s")),
+    RunCtl({"set", "manual", "--node", "/mute", "--timeout", "0.5"}));
+
   // Shutdown (what Ctrl-C does) ends watch with status 0.
   rclcpp::shutdown();
   watch.join();
