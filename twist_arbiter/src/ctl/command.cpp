@@ -1,0 +1,355 @@
+// Copyright 2026 The twist_arbiter authors.
+
+#include "twist_arbiter/ctl/command.hpp"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "twist_arbiter/control_mode.hpp"
+#include "twist_arbiter/ctl/mode_catalogue.hpp"
+
+namespace twist_arbiter_ctl
+{
+
+namespace
+{
+
+// Upper bounds that keep every derived duration far inside std::chrono's range.
+constexpr double kMaxSeconds = 1.0e6;
+constexpr double kMaxRateHz = 1000.0;
+
+const std::map<std::string, Verb> & Verbs()
+{
+  static const std::map<std::string, Verb> verbs = {
+    {"status", Verb::kStatus}, {"set", Verb::kSet}, {"previous", Verb::kPrevious},
+    {"reset", Verb::kReset}, {"watch", Verb::kWatch}, {"send", Verb::kSend},
+  };
+  return verbs;
+}
+
+bool IsNameToken(const std::string & token)
+{
+  if (token.empty() || (token[0] >= '0' && token[0] <= '9')) {
+    return false;
+  }
+  for (const char c : token) {
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+      c == '_';
+    if (!ok) {
+      return false;
+    }
+  }
+  return true;
+}
+
+/// "--node" accepts "name", "/name" and "/ns/.../name"; a relative name lives in the root
+/// namespace, as it would for a node started without a namespace.
+bool SplitNodeName(const std::string & text, Command & command, std::string & error)
+{
+  const std::string absolute = (!text.empty() && text[0] == '/') ? text : "/" + text;
+  const auto slash = absolute.rfind('/');
+  const std::string name = absolute.substr(slash + 1);
+  const std::string ns = slash == 0 ? "/" : absolute.substr(0, slash);
+  bool valid = IsNameToken(name);
+  if (valid && ns != "/") {
+    std::string::size_type start = 1;
+    while (valid && start <= ns.size()) {
+      auto end = ns.find('/', start);
+      if (end == std::string::npos) {
+        end = ns.size();
+      }
+      valid = IsNameToken(ns.substr(start, end - start));
+      start = end + 1;
+    }
+  }
+  if (!valid) {
+    error = fmt::format(
+      "invalid node name '{}' for --node: expected NAME or /NAMESPACE/NAME of letters, digits "
+      "and '_', no part starting with a digit", text);
+    return false;
+  }
+  command.node_name = name;
+  command.node_namespace = ns;
+  return true;
+}
+
+std::optional<double> ParseBounded(
+  const std::string & text, const std::string & what, double low, bool low_inclusive,
+  double high, std::string & error)
+{
+  const auto value = ParseNumber(text, what, error);
+  if (!value) {
+    return std::nullopt;
+  }
+  const bool above_low = low_inclusive ? *value >= low : *value > low;
+  if (!above_low || *value > high) {
+    error = fmt::format(
+      "{} must be {} {:g} and at most {:g}, got '{}'", what, low_inclusive ? "at least" : "above",
+      low, high, text);
+    return std::nullopt;
+  }
+  return value;
+}
+
+/// Which options each command takes, besides the common ones.
+bool TakesOption(Verb verb, const std::string & option)
+{
+  if (option == "--from") {
+    return verb == Verb::kPrevious || verb == Verb::kReset;
+  }
+  return verb == Verb::kSend;  // --linear, --angular, --rate, --duration
+}
+
+std::string VerbName(Verb verb)
+{
+  for (const auto & entry : Verbs()) {
+    if (entry.second == verb) {
+      return entry.first;
+    }
+  }
+  return "";
+}
+
+}  // namespace
+
+std::optional<uint8_t> ParseMode(const std::string & text, std::string & error)
+{
+  const auto id = ModeIdFromText(text);
+  if (!id) {
+    error = fmt::format("unknown mode '{}'; valid modes: {}", text, ValidModesText());
+  }
+  return id;
+}
+
+std::optional<double> ParseNumber(
+  const std::string & text, const std::string & what, std::string & error)
+{
+  // strtod alone would accept leading blanks, "nan", "inf" and trailing garbage.
+  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) {
+    error = fmt::format("{} must be a number, got '{}'", what, text);
+    return std::nullopt;
+  }
+  errno = 0;
+  char * end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(value)) {
+    error = fmt::format("{} must be a finite number, got '{}'", what, text);
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::string FullyQualifiedName(const Command & command)
+{
+  return command.node_namespace == "/" ? "/" + command.node_name :
+         command.node_namespace + "/" + command.node_name;
+}
+
+ParseResult ParseCommandLine(const std::vector<std::string> & args)
+{
+  ParseResult result;
+  Command command;
+  std::optional<Verb> verb;
+  std::vector<std::string> positionals;
+  bool help = false;
+  bool linear_given = false;
+  std::vector<std::string> command_options;
+  std::string & error = result.error;
+
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string arg = args[i];
+    if (arg == "-h" || arg == "--help") {
+      help = true;
+      continue;
+    }
+    if (arg.size() < 2 || arg.compare(0, 2, "--") != 0 || arg == "--") {
+      // A negative number is a value, never an option, so "-1" falls through to here too.
+      if (!verb && arg == "help") {
+        help = true;
+        verb = Verb::kHelp;
+      } else if (!verb) {
+        const auto it = Verbs().find(arg);
+        if (it == Verbs().end()) {
+          error = fmt::format(
+            "unknown command '{}'; commands: status, set, previous, reset, watch, send", arg);
+          return result;
+        }
+        verb = it->second;
+      } else {
+        positionals.push_back(arg);
+      }
+      continue;
+    }
+    // "--option=value" or "--option value".
+    std::string value;
+    bool has_value = false;
+    const auto eq = arg.find('=');
+    if (eq != std::string::npos) {
+      value = arg.substr(eq + 1);
+      arg = arg.substr(0, eq);
+      has_value = true;
+    }
+    static const char * const kOptions[] = {
+      "--node", "--timeout", "--from", "--linear", "--angular", "--rate", "--duration"};
+    bool known = false;
+    for (const char * option : kOptions) {
+      known = known || arg == option;
+    }
+    if (!known) {
+      error = fmt::format("unknown option '{}'", arg);
+      return result;
+    }
+    if (!has_value) {
+      if (i + 1 >= args.size()) {
+        error = fmt::format("option {} needs a value", arg);
+        return result;
+      }
+      value = args[++i];
+    }
+    if (arg != "--node" && arg != "--timeout") {
+      command_options.push_back(arg);
+    }
+    std::optional<double> number;
+    if (arg == "--node") {
+      if (!SplitNodeName(value, command, error)) {
+        return result;
+      }
+    } else if (arg == "--timeout") {
+      if (!(number = ParseBounded(value, "--timeout", 0.0, false, kMaxSeconds, error))) {
+        return result;
+      }
+      command.timeout_s = *number;
+    } else if (arg == "--from") {
+      if (!(command.mode = ParseMode(value, error))) {
+        return result;
+      }
+    } else if (arg == "--linear" || arg == "--angular") {
+      if (!(number = ParseNumber(value, arg, error))) {
+        return result;
+      }
+      (arg == "--linear" ? command.linear : command.angular) = *number;
+      linear_given = linear_given || arg == "--linear";
+    } else if (arg == "--rate") {
+      if (!(number = ParseBounded(value, "--rate", 0.0, false, kMaxRateHz, error))) {
+        return result;
+      }
+      command.rate_hz = *number;
+    } else {
+      if (!(number = ParseBounded(value, "--duration", 0.0, false, kMaxSeconds, error))) {
+        return result;
+      }
+      command.duration_s = number;
+    }
+  }
+
+  if (help) {
+    command.verb = Verb::kHelp;
+    if (verb && *verb != Verb::kHelp) {
+      command.help_for = VerbName(*verb);
+    } else if (!positionals.empty()) {
+      command.help_for = positionals.front();
+    }
+    result.command = command;
+    return result;
+  }
+  if (!verb) {
+    error = "missing command; commands: status, set, previous, reset, watch, send (see --help)";
+    return result;
+  }
+  command.verb = *verb;
+  for (const auto & option : command_options) {
+    if (!TakesOption(*verb, option)) {
+      error = fmt::format("option {} does not apply to '{}'", option, VerbName(*verb));
+      return result;
+    }
+  }
+
+  const bool wants_mode = *verb == Verb::kSet || *verb == Verb::kSend;
+  const std::size_t expected = wants_mode ? 1 : 0;
+  if (positionals.size() > expected) {
+    error = fmt::format("unexpected argument '{}' for '{}'", positionals[expected], VerbName(*verb));
+    return result;
+  }
+  if (positionals.size() < expected) {
+    error = fmt::format("'{}' needs a MODE; valid modes: {}", VerbName(*verb), ValidModesText());
+    return result;
+  }
+  if (wants_mode && !(command.mode = ParseMode(positionals[0], error))) {
+    return result;
+  }
+  if (*verb == Verb::kSend) {
+    if (*command.mode == 0) {
+      error = "mode 'none' has no input topic to send on";
+      return result;
+    }
+    if (!linear_given) {
+      error = "'send' needs --linear X";
+      return result;
+    }
+  }
+  result.command = command;
+  return result;
+}
+
+std::string HelpText(const std::string & verb)
+{
+  const std::string common =
+    "Common options:\n"
+    "  --node NAME    the controller node (default /twist_arbiter; /NAMESPACE/NAME works)\n"
+    "  --timeout S    seconds to wait for the controller and for each answer (default 5)\n"
+    "  --help         this help\n"
+    "ROS arguments follow --ros-args as usual.\n";
+  const std::string modes = "Modes, by name or id: " + ValidModesText() + ".\n";
+  if (verb == "status") {
+    return "Usage: twist_arbiter_ctl status [options]\n\n"
+           "Shows the current mode, its input topic, the output topic, the watchdog threshold\n"
+           "and the output rate over one second (or \"silent\").\n\n" + common;
+  }
+  if (verb == "set") {
+    return "Usage: twist_arbiter_ctl set MODE [options]\n\n"
+           "Asks the controller to switch to MODE and prints its answer. Exit status 0 when\n"
+           "the switch is accepted, 1 when it is refused.\n\n" + modes + common;
+  }
+  if (verb == "previous" || verb == "reset") {
+    const std::string what = verb == "previous" ?
+      "Returns to the mode before the current one" : "Resets the controller to mode none";
+    return "Usage: twist_arbiter_ctl " + verb + " [--from MODE] [options]\n\n" + what +
+           " and prints the answer.\nThe controller only accepts the request when it names the "
+           "current mode: that is read\nfrom the control-mode topic, or given with --from MODE. "
+           "Exit status 0 when\naccepted, 1 when refused.\n\n" + modes + common;
+  }
+  if (verb == "watch") {
+    return "Usage: twist_arbiter_ctl watch [options]\n\n"
+           "Prints every mode change and the output Twist (at most 10 lines a second, at once\n"
+           "when it becomes zero or stops being zero) until Ctrl-C. A zero sent by the\n"
+           "watchdog because the mode's input fell silent is marked as such.\n\n" + common;
+  }
+  if (verb == "send") {
+    return "Usage: twist_arbiter_ctl send MODE --linear X [--angular Z] [--rate HZ] "
+           "[--duration S] [options]\n\n"
+           "Publishes test commands (linear.x = X m/s, angular.z = Z rad/s, default 0) on MODE's\n"
+           "input topic, HZ times a second (default 10, at most 1000), for S seconds or until\n"
+           "Ctrl-C. The controller relays them only while MODE is current.\n\n" + modes + common;
+  }
+  return "Usage: twist_arbiter_ctl COMMAND [ARGUMENTS] [options] [--ros-args ...]\n\n"
+         "Operates and watches a running twist_arbiter controller.\n\n"
+         "Commands:\n"
+         "  status                 current mode, topics, threshold and output rate\n"
+         "  set MODE               switch to MODE\n"
+         "  previous [--from MODE] return to the previous mode\n"
+         "  reset [--from MODE]    reset to mode none\n"
+         "  watch                  print mode changes and output commands until Ctrl-C\n"
+         "  send MODE --linear X [--angular Z] [--rate HZ] [--duration S]\n"
+         "                         publish test commands on MODE's input topic\n\n" + common +
+         "\nExit status: 0 success, 1 refused by the controller, 2 usage error, 3 controller not\n"
+         "reachable. 'twist_arbiter_ctl COMMAND --help' describes one command.\n";
+}
+
+}  // namespace twist_arbiter_ctl

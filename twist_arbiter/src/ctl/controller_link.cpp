@@ -1,0 +1,244 @@
+// Copyright 2026 The twist_arbiter authors.
+
+#include "ctl/controller_link.hpp"
+
+#include <chrono>
+#include <exception>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <fmt/format.h>
+#include <rcl_interfaces/msg/parameter_type.hpp>
+#include <rclcpp/expand_topic_or_service_name.hpp>
+
+#include "twist_arbiter/control_mode.hpp"
+#include "twist_arbiter/ctl/mode_catalogue.hpp"
+
+namespace twist_arbiter_ctl
+{
+
+namespace
+{
+
+using Clock = std::chrono::steady_clock;
+
+/// After the first sample of the transient-local history the rest of it follows at once; this
+/// long a quiet spell means the newest one (the current mode) has arrived.
+constexpr std::chrono::milliseconds kHistorySettle{200};
+
+double Seconds(std::chrono::nanoseconds d)
+{
+  return std::chrono::duration<double>(d).count();
+}
+
+}  // namespace
+
+rclcpp::QoS ControlModeQoS()
+{
+  return rclcpp::SystemDefaultsQoS()
+         .keep_last(10)
+         .reliability(rclcpp::ReliabilityPolicy::Reliable)
+         .durability(rclcpp::DurabilityPolicy::TransientLocal);
+}
+
+rclcpp::QoS TwistQoS()
+{
+  return rclcpp::SystemDefaultsQoS()
+         .keep_last(1)
+         .reliability(rclcpp::ReliabilityPolicy::BestEffort)
+         .durability(rclcpp::DurabilityPolicy::Volatile);
+}
+
+ControllerLink::ControllerLink(rclcpp::Node::SharedPtr node, const Command & command)
+: node_(std::move(node)),
+  name_(command.node_name),
+  namespace_(command.node_namespace),
+  fqn_(FullyQualifiedName(command)),
+  timeout_(std::chrono::duration_cast<std::chrono::nanoseconds>(
+      std::chrono::duration<double>(command.timeout_s)))
+{
+  executor_.add_node(node_);
+  set_client_ = node_->create_client<SetControlMode>(ServiceName("set_control_mode"));
+}
+
+std::string ControllerLink::ServiceName(const std::string & service) const
+{
+  return fqn_ + "/" + service;
+}
+
+void ControllerLink::Reach(const std::vector<std::string> & others)
+{
+  for (const auto & service : others) {
+    const std::string name = ServiceName(service);
+    if (service == "get_parameters") {
+      clients_[service] = node_->create_client<rcl_interfaces::srv::GetParameters>(name);
+    } else {
+      clients_[service] = node_->create_client<ReturnControlMode>(name);
+    }
+  }
+  std::vector<rclcpp::ClientBase::SharedPtr> all = {set_client_};
+  std::vector<std::string> names = {set_client_->get_service_name()};
+  for (const auto & entry : clients_) {
+    all.push_back(entry.second);
+    names.push_back(entry.second->get_service_name());
+  }
+  const auto deadline = Clock::now() + timeout_;
+  for (const auto & client : all) {
+    const auto left = std::max(std::chrono::nanoseconds(0), deadline - Clock::now());
+    if (!client->wait_for_service(left)) {
+      if (!rclcpp::ok()) {
+        throw CtlError(kExitUnreachable, "interrupted while looking for the controller");
+      }
+      std::string list;
+      for (const auto & n : names) {
+        list += (list.empty() ? "" : ", ") + n;
+      }
+      throw CtlError(
+              kExitUnreachable,
+              fmt::format(
+                "no controller {} found within {:g} s: service {} not available (looked for {})",
+                fqn_, Seconds(timeout_), client->get_service_name(), list));
+    }
+  }
+}
+
+template<typename ServiceT>
+typename ServiceT::Response::SharedPtr ControllerLink::Call(
+  typename rclcpp::Client<ServiceT>::SharedPtr client,
+  typename ServiceT::Request::SharedPtr request, const std::string & what)
+{
+  auto pending = client->async_send_request(request);
+  const auto code = executor_.spin_until_future_complete(pending, timeout_);
+  if (code == rclcpp::FutureReturnCode::SUCCESS) {
+    return pending.get();
+  }
+  client->remove_pending_request(pending);
+  if (code == rclcpp::FutureReturnCode::INTERRUPTED) {
+    throw CtlError(kExitUnreachable, fmt::format("interrupted while waiting for {}", what));
+  }
+  throw CtlError(
+          kExitUnreachable,
+          fmt::format(
+            "controller {} did not answer {} within {:g} s", fqn_, what, Seconds(timeout_)));
+}
+
+ControllerParameters ControllerLink::FetchParameters()
+{
+  using rcl_interfaces::msg::ParameterType;
+  using rcl_interfaces::srv::GetParameters;
+  auto request = std::make_shared<GetParameters::Request>();
+  request->names = {"topics.out.twist", "topics.out.control_mode", "timeout_threshold"};
+  std::vector<uint8_t> modes;
+  for (const uint8_t id : AllModeIds()) {
+    if (id != 0) {
+      modes.push_back(id);
+      request->names.push_back("states." + ControlModeToString(id) + ".topic");
+    }
+  }
+  const auto client =
+    std::static_pointer_cast<rclcpp::Client<GetParameters>>(clients_.at("get_parameters"));
+  const auto response = Call<GetParameters>(client, request, client->get_service_name());
+
+  // An rclcpp node answers with no values at all when one of the names is not declared.
+  if (response->values.size() != request->names.size()) {
+    throw CtlError(
+            kExitUnreachable,
+            fmt::format(
+              "node {} does not have the parameters of a twist_arbiter controller "
+              "(it reported {} of {})", fqn_, response->values.size(), request->names.size()));
+  }
+  const auto text = [&](std::size_t i) {
+      const auto & value = response->values[i];
+      if (value.type != ParameterType::PARAMETER_STRING) {
+        throw CtlError(
+                kExitUnreachable,
+                fmt::format("controller parameter {} is not a string", request->names[i]));
+      }
+      try {
+        return rclcpp::expand_topic_or_service_name(value.string_value, name_, namespace_);
+      } catch (const std::exception & e) {
+        throw CtlError(
+                kExitUnreachable,
+                fmt::format(
+                  "controller parameter {} = '{}' does not resolve to a topic name: {}",
+                  request->names[i], value.string_value, e.what()));
+      }
+    };
+  ControllerParameters parameters;
+  parameters.output_topic = text(0);
+  parameters.control_mode_topic = text(1);
+  if (response->values[2].type != ParameterType::PARAMETER_DOUBLE) {
+    throw CtlError(kExitUnreachable, "controller parameter timeout_threshold is not a double");
+  }
+  parameters.threshold_s = response->values[2].double_value;
+  for (std::size_t i = 0; i < modes.size(); ++i) {
+    parameters.input_topics[modes[i]] = text(3 + i);
+  }
+  return parameters;
+}
+
+ControllerLink::SetControlMode::Response::SharedPtr ControllerLink::CallSet(uint8_t mode)
+{
+  auto request = std::make_shared<SetControlMode::Request>();
+  request->mode.mode = mode;
+  return Call<SetControlMode>(set_client_, request, set_client_->get_service_name());
+}
+
+ControllerLink::ReturnControlMode::Response::SharedPtr ControllerLink::CallReturn(
+  const std::string & service, uint8_t mode)
+{
+  auto request = std::make_shared<ReturnControlMode::Request>();
+  request->mode.mode = mode;
+  const auto client =
+    std::static_pointer_cast<rclcpp::Client<ReturnControlMode>>(clients_.at(service));
+  return Call<ReturnControlMode>(client, request, client->get_service_name());
+}
+
+uint8_t ControllerLink::ReadCurrentMode(const std::string & control_mode_topic)
+{
+  std::optional<uint8_t> current;
+  Clock::time_point last_arrival;
+  auto subscription = node_->create_subscription<corvan_msgs::msg::ControlMode>(
+    control_mode_topic, ControlModeQoS(),
+    [&](const corvan_msgs::msg::ControlMode & msg) {
+      current = msg.mode;
+      last_arrival = Clock::now();
+    });
+  const auto deadline = Clock::now() + timeout_;
+  while (rclcpp::ok()) {
+    const auto now = Clock::now();
+    if (current && now - last_arrival >= kHistorySettle) {
+      break;
+    }
+    if (!current && now >= deadline) {
+      break;
+    }
+    executor_.spin_once(std::chrono::milliseconds(20));
+  }
+  if (!current) {
+    throw CtlError(
+            kExitUnreachable,
+            rclcpp::ok() ?
+            fmt::format(
+              "no control mode received on {} within {:g} s", control_mode_topic,
+              Seconds(timeout_)) :
+            std::string("interrupted while reading the control mode"));
+  }
+  return *current;
+}
+
+bool ControllerLink::SpinUntil(Clock::time_point deadline)
+{
+  while (rclcpp::ok()) {
+    const auto now = Clock::now();
+    if (now >= deadline) {
+      return true;
+    }
+    executor_.spin_once(std::min<std::chrono::nanoseconds>(deadline - now, std::chrono::milliseconds(50)));
+  }
+  return false;
+}
+
+}  // namespace twist_arbiter_ctl

@@ -1,0 +1,108 @@
+// Copyright 2026 The twist_arbiter authors.
+//
+// The tool's connection to one running controller, through its public interface only: the mode
+// services, the parameter service every rclcpp node offers, and its topics.
+
+#ifndef CTL__CONTROLLER_LINK_HPP_
+#define CTL__CONTROLLER_LINK_HPP_
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <corvan_msgs/msg/control_mode.hpp>
+#include <corvan_msgs/srv/return_control_mode.hpp>
+#include <corvan_msgs/srv/set_control_mode.hpp>
+#include <rcl_interfaces/srv/get_parameters.hpp>
+#include <rclcpp/rclcpp.hpp>
+
+#include "twist_arbiter/ctl/command.hpp"
+
+namespace twist_arbiter_ctl
+{
+
+/// Ends the run with a one-line message and an exit status.
+class CtlError : public std::runtime_error
+{
+public:
+  CtlError(int status, const std::string & message)
+  : std::runtime_error(message), status_(status) {}
+  int status() const {return status_;}
+
+private:
+  int status_;
+};
+
+/// What the tool needs of the controller's configuration, names already resolved in the
+/// controller's namespace (parameters hold relative names).
+struct ControllerParameters
+{
+  std::string output_topic;
+  std::string control_mode_topic;
+  double threshold_s{0.0};
+  std::map<uint8_t, std::string> input_topics;  // every mode but "none"
+};
+
+/// The controller's QoS profiles, restated: a subscriber or publisher that does not match them
+/// would never connect (or would miss the transient-local history).
+rclcpp::QoS ControlModeQoS();
+rclcpp::QoS TwistQoS();
+
+class ControllerLink
+{
+public:
+  using SetControlMode = corvan_msgs::srv::SetControlMode;
+  using ReturnControlMode = corvan_msgs::srv::ReturnControlMode;
+
+  ControllerLink(rclcpp::Node::SharedPtr node, const Command & command);
+
+  const std::string & fqn() const {return fqn_;}
+  std::chrono::nanoseconds timeout() const {return timeout_;}
+  rclcpp::Node & node() {return *node_;}
+  rclcpp::executors::SingleThreadedExecutor & executor() {return executor_;}
+
+  /// Waits, within the timeout, until the controller's set_control_mode service and every
+  /// service in @p others ("get_parameters", "reset_control_mode", ...) are ready.
+  /// @throws CtlError (unreachable) naming the services that were looked for.
+  void Reach(const std::vector<std::string> & others);
+
+  /// @throws CtlError (unreachable) when there is no answer or it is not a controller's.
+  ControllerParameters FetchParameters();
+
+  /// Calls a mode service. @throws CtlError (unreachable) when no answer comes in time.
+  SetControlMode::Response::SharedPtr CallSet(uint8_t mode);
+  ReturnControlMode::Response::SharedPtr CallReturn(const std::string & service, uint8_t mode);
+
+  /// The current mode from the transient-local control-mode topic.
+  /// @throws CtlError (unreachable) when none arrives within the timeout.
+  uint8_t ReadCurrentMode(const std::string & control_mode_topic);
+
+  /// Spins until @p deadline or shutdown; false on shutdown.
+  bool SpinUntil(std::chrono::steady_clock::time_point deadline);
+
+private:
+  template<typename ServiceT>
+  typename ServiceT::Response::SharedPtr Call(
+    typename rclcpp::Client<ServiceT>::SharedPtr client,
+    typename ServiceT::Request::SharedPtr request, const std::string & what);
+
+  std::string ServiceName(const std::string & service) const;
+
+  rclcpp::Node::SharedPtr node_;
+  rclcpp::executors::SingleThreadedExecutor executor_;
+  std::string name_;
+  std::string namespace_;
+  std::string fqn_;
+  std::chrono::nanoseconds timeout_;
+  rclcpp::Client<SetControlMode>::SharedPtr set_client_;
+  std::map<std::string, rclcpp::ClientBase::SharedPtr> clients_;
+};
+
+}  // namespace twist_arbiter_ctl
+
+#endif  // CTL__CONTROLLER_LINK_HPP_

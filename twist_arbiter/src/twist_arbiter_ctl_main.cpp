@@ -1,0 +1,88 @@
+// Copyright 2026 The twist_arbiter authors.
+//
+// twist_arbiter_ctl: operates and watches a running twist_arbiter controller from a terminal.
+// See twist_arbiter/README.md for the commands; --help prints the same.
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <exception>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <rclcpp/rclcpp.hpp>
+
+#include "ctl/commands.hpp"
+#include "ctl/controller_link.hpp"
+#include "twist_arbiter/ctl/command.hpp"
+
+namespace
+{
+
+int Fail(int status, const std::string & message)
+{
+  std::cerr << "twist_arbiter_ctl: " << message << std::endl;
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char ** argv)
+{
+  using twist_arbiter_ctl::kExitUsage;
+
+  std::vector<std::string> args;
+  try {
+    args = rclcpp::remove_ros_arguments(argc, argv);
+  } catch (const std::exception & e) {
+    return Fail(kExitUsage, std::string("invalid ROS arguments: ") + e.what());
+  }
+  if (!args.empty()) {
+    args.erase(args.begin());  // the program's own name
+  }
+  const auto parsed = twist_arbiter_ctl::ParseCommandLine(args);
+  if (!parsed.command) {
+    return Fail(kExitUsage, parsed.error);
+  }
+  const twist_arbiter_ctl::Command & command = *parsed.command;
+  if (command.verb == twist_arbiter_ctl::Verb::kHelp) {
+    std::cout << twist_arbiter_ctl::HelpText(command.help_for);
+    return EXIT_SUCCESS;
+  }
+
+  // Ctrl-C and SIGTERM shut the context down: waits and spins return and watch and send end
+  // normally, with status 0.
+  try {
+    rclcpp::init(argc, argv, rclcpp::InitOptions(), rclcpp::SignalHandlerOptions::All);
+  } catch (const std::exception & e) {
+    return Fail(kExitUsage, std::string("invalid ROS arguments: ") + e.what());
+  }
+
+  rclcpp::Node::SharedPtr node;
+  try {
+    // A name of its own per process: several operators may run the tool at once.
+    node = std::make_shared<rclcpp::Node>(
+      "twist_arbiter_ctl_" + std::to_string(getpid()),
+      rclcpp::NodeOptions().start_parameter_services(false).start_parameter_event_publisher(
+        false));
+  } catch (const std::exception & e) {
+    // Unknown or malformed ROS arguments, or a remapped name that is not valid, surface here.
+    rclcpp::shutdown();
+    return Fail(kExitUsage, std::string("invalid ROS arguments: ") + e.what());
+  }
+
+  int status = EXIT_SUCCESS;
+  try {
+    status = twist_arbiter_ctl::RunCommand(command, node, std::cout);
+  } catch (const twist_arbiter_ctl::CtlError & e) {
+    status = Fail(e.status(), e.what());
+  } catch (const std::exception & e) {
+    // Anything else comes from the ROS side while talking to the controller.
+    status = Fail(twist_arbiter_ctl::kExitUnreachable, e.what());
+  }
+  node.reset();
+  rclcpp::shutdown();
+  return status;
+}
