@@ -147,6 +147,24 @@ public:
 
   void Signal(int signum) {kill(pid_, signum);}
 
+  /// What the program has written so far.
+  std::string Output() const {return ReadFile(output_path_);}
+
+  /// Waits until the output contains @p text at or after @p from, at most @p timeout.
+  bool WaitForOutput(
+    const std::string & text, std::size_t from = 0,
+    std::chrono::seconds timeout = std::chrono::seconds(20)) const
+  {
+    const auto deadline = Clock::now() + timeout;
+    while (Output().find(text, from) == std::string::npos) {
+      if (Clock::now() > deadline) {
+        return false;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+  }
+
   /// Waits for the program to end, at most @p timeout.
   RunResult Wait(std::chrono::seconds timeout = std::chrono::seconds(15))
   {

@@ -17,7 +17,6 @@
 #include <thread>
 #include <vector>
 
-#include <rcl_interfaces/srv/get_parameters.hpp>
 #include <rclcpp/rclcpp.hpp>
 
 #include "ctl/commands.hpp"
@@ -94,23 +93,6 @@ TEST(CtlInProcess, EveryCommandWhileWatchFollows)
   auto controller = std::make_shared<TwistArbiter>(
     rclcpp::NodeOptions().arguments({"--ros-args", "--params-file", SHIPPED_CONFIG}));
   executor.add_node(controller);
-  // rclcpp serves the parameters of every node; where the ROS layer does not, a stand-in
-  // answers the same question from the controller's own parameters.
-  auto stand_in = rclcpp::Node::make_shared("parameters_stand_in");
-  rclcpp::ServiceBase::SharedPtr service;
-  if (!stand_in->create_client<rcl_interfaces::srv::GetParameters>(
-      "/twist_arbiter/get_parameters")->wait_for_service(2s))
-  {
-    service = stand_in->create_service<rcl_interfaces::srv::GetParameters>(
-      "/twist_arbiter/get_parameters",
-      [controller](std::shared_ptr<rcl_interfaces::srv::GetParameters::Request> request,
-      std::shared_ptr<rcl_interfaces::srv::GetParameters::Response> response) {
-        for (const auto & p : controller->get_parameters(request->names)) {
-          response->values.push_back(p.get_value_message());
-        }
-      });
-  }
-  executor.add_node(stand_in);
   std::thread spinner([&executor]() {executor.spin();});
 
   SharedText text;

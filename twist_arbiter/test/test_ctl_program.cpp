@@ -6,19 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,21 +18,13 @@
 #include <corvan_msgs/srv/set_control_mode.hpp>
 #include <rclcpp/rclcpp.hpp>
 
-extern char ** environ;
+#include "subprocess.hpp"
 
 namespace
 {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-
-std::string ReadFile(const std::string & path)
-{
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 bool WaitFor(const std::function<bool()> & condition)
 {
@@ -57,86 +41,18 @@ struct RunResult
   std::string output;  // stdout and stderr together
 };
 
-/// A program in a process of its own; output goes to a file so a full pipe never blocks it.
-class Process
+/// A program in a process of its own: argv[0] is its path.
+class Process : public subprocess::Program
 {
 public:
-  explicit Process(std::vector<std::string> argv_strings)
-  {
-    static int counter = 0;
-    output_path_ = std::filesystem::temp_directory_path().string() + "/test_ctl_program_" +
-      std::to_string(getpid()) + "_" + std::to_string(counter++) + ".log";
-    std::vector<char *> argv;
-    for (auto & a : argv_strings) {
-      argv.push_back(&a[0]);
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(
-      &actions, STDOUT_FILENO, output_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    // Default signal dispositions whatever the test runner ignores, so SIGINT reaches rclcpp.
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    posix_spawnattr_setsigdefault(&attr, &signals);
-    sigemptyset(&signals);
-    posix_spawnattr_setsigmask(&attr, &signals);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    spawned_ = posix_spawn(&pid_, argv[0], &actions, &attr, argv.data(), environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-  }
-
-  ~Process()
-  {
-    if (spawned_ && !reaped_) {
-      kill(pid_, SIGKILL);
-      int status = 0;
-      waitpid(pid_, &status, 0);
-    }
-    std::error_code ignored;
-    std::filesystem::remove(output_path_, ignored);
-  }
-
-  std::string Output() const {return ReadFile(output_path_);}
-
-  /// Waits until the output contains @p text at or after @p from.
-  bool WaitForOutput(const std::string & text, std::size_t from = 0) const
-  {
-    return WaitFor([&]() {return Output().find(text, from) != std::string::npos;});
-  }
-
-  void Signal(int signum) {kill(pid_, signum);}
+  explicit Process(const std::vector<std::string> & argv)
+  : subprocess::Program(argv.front(), std::vector<std::string>(argv.begin() + 1, argv.end())) {}
 
   RunResult Wait(std::chrono::seconds timeout = 30s)
   {
-    RunResult run{-1, ""};
-    const auto deadline = Clock::now() + timeout;
-    int status = 0;
-    while (spawned_ && !reaped_ && Clock::now() < deadline) {
-      reaped_ = waitpid(pid_, &status, WNOHANG) == pid_;
-      if (!reaped_) {
-        std::this_thread::sleep_for(10ms);
-      }
-    }
-    if (reaped_ && WIFEXITED(status)) {
-      run.status = WEXITSTATUS(status);
-    }
-    run.output = Output();
-    return run;
+    const subprocess::RunResult run = subprocess::Program::Wait(timeout);
+    return {run.exited ? run.status : -1, run.output};
   }
-
-private:
-  std::string output_path_;
-  pid_t pid_{0};
-  bool spawned_{false};
-  bool reaped_{false};
 };
 
 std::vector<std::string> CtlArgs(const std::vector<std::string> & args)
