@@ -7,6 +7,8 @@
 //   server SERVICE                  GetParameters: each name comes back as "<name>@<pid>"
 //   client SERVICE NAME             wait for the service, call it once, print "reply <value>"
 //   node                            a node with no endpoints; prints "ready"
+//   static                          endpoints of every kind in static storage, main returns
+//                                   without shutdown (they are destroyed after exit began)
 //
 // Options: --best-effort, --transient-local, --depth N, --wait-subscribers N (publish only
 // once N subscriptions have matched), --name NODE_NAME.
@@ -131,6 +133,35 @@ int client(const std::string & service_name, const std::string & name, const Opt
   return 0;
 }
 
+struct StaticEndpoints
+{
+  rclcpp::Node::SharedPtr node;
+  rclcpp::Publisher<std_msgs::msg::String>::SharedPtr publisher;
+  rclcpp::Subscription<std_msgs::msg::String>::SharedPtr subscription;
+  rclcpp::Service<rcl_interfaces::srv::GetParameters>::SharedPtr service;
+  rclcpp::Client<rcl_interfaces::srv::GetParameters>::SharedPtr client;
+};
+
+StaticEndpoints g_static_endpoints;
+
+int keep_until_exit(const Options & options)
+{
+  using Srv = rcl_interfaces::srv::GetParameters;
+  auto & e = g_static_endpoints;
+  e.node = std::make_shared<rclcpp::Node>(options.name);
+  e.publisher = e.node->create_publisher<std_msgs::msg::String>("static_topic", 10);
+  e.subscription = e.node->create_subscription<std_msgs::msg::String>(
+    "static_topic", 10, [](const std_msgs::msg::String &) {});
+  e.service = e.node->create_service<Srv>(
+    "static_service", [](const std::shared_ptr<Srv::Request>, std::shared_ptr<Srv::Response>) {});
+  e.client = e.node->create_client<Srv>("static_service");
+  e.publisher->publish(std_msgs::msg::String());
+  e.client->async_send_request(std::make_shared<Srv::Request>());
+  rclcpp::spin_some(e.node);
+  say("ready");
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char ** argv)
@@ -163,6 +194,8 @@ int main(int argc, char ** argv)
     status = server(args[1], options);
   } else if (args.size() == 3 && args[0] == "client") {
     status = client(args[1], args[2], options);
+  } else if (args.size() == 1 && args[0] == "static") {
+    return keep_until_exit(options);
   } else if (args.size() == 1 && args[0] == "node") {
     auto node = std::make_shared<rclcpp::Node>(options.name);
     say("ready");
