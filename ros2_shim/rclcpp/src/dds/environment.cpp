@@ -95,10 +95,14 @@ size_t domain_id_from_environment()
   if (value == 0UL && end && *end != '\0') {
     fail("ROS_DOMAIN_ID is not an integral number");
   }
-  if ((value == ULONG_MAX && errno == ERANGE) || text[text.find_first_not_of(" \t")] == '-' ||
-    value > kMaxDomainId)
-  {
+  if ((value == ULONG_MAX && errno == ERANGE) || text[text.find_first_not_of(" \t")] == '-') {
     fail("ROS_DOMAIN_ID is out of range");
+  }
+  if (value > kMaxDomainId) {
+    // rcl would accept it, and joining the domain would then fail; say why here.
+    fail(
+      "ROS_DOMAIN_ID is out of range: " + text + " (DDS domain ids go from 0 to " +
+      std::to_string(kMaxDomainId) + ")");
   }
   return static_cast<size_t>(value);
 }
