@@ -7,8 +7,8 @@
 //   server SERVICE                  GetParameters: each name comes back as "<name>@<pid>"
 //   client SERVICE NAME             wait for the service, call it once, print "reply <value>"
 //   node                            a node with no endpoints; prints "ready"
-//   static                          endpoints of every kind in static storage, main returns
-//                                   without shutdown (they are destroyed after exit began)
+//   static                          endpoints of every kind in static storage, destroyed only
+//                                   after exit began (main shuts down and returns)
 //
 // Options: --best-effort, --transient-local, --depth N, --wait-subscribers N (publish only
 // once N subscriptions have matched), --name NODE_NAME.
@@ -159,6 +159,7 @@ int keep_until_exit(const Options & options)
   e.client->async_send_request(std::make_shared<Srv::Request>());
   rclcpp::spin_some(e.node);
   say("ready");
+  rclcpp::shutdown();
   return 0;
 }
 
