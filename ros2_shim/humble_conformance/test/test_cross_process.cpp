@@ -88,22 +88,22 @@ TEST_F(CrossProcessTest, best_effort_subscriptions_hear_best_effort_and_reliable
   std::vector<std::string> from_reliable;
   auto lossy = collect(*node_, "lossy", rclcpp::SensorDataQoS(), from_best_effort);
   auto steady = collect(*node_, "steady", rclcpp::QoS(10).best_effort(), from_reliable);
+  // Best effort has no retransmission, so whatever goes out before both sides have matched
+  // is lost; the talkers therefore publish on and on, and a few in order is the check.
   PeerProcess best_effort(
-    peer_args({"talker", "/xp/lossy", "5", "--best-effort", "--wait-subscribers", "1"}));
-  PeerProcess reliable(peer_args({"talker", "/xp/steady", "5", "--wait-subscribers", "1"}));
+    peer_args({"talker", "/xp/lossy", "0", "--best-effort", "--every-ms", "20"}));
+  PeerProcess reliable(peer_args({"talker", "/xp/steady", "0", "--every-ms", "20"}));
 
-  // Loopback loses nothing in practice; what matters is that both pairs communicate.
   ASSERT_TRUE(
-    spin_until(
-      [&] {
-        return !from_best_effort.empty() && from_best_effort.back() == "5" &&
-        !from_reliable.empty() && from_reliable.back() == "5";
-      }));
+    spin_until([&] {return from_best_effort.size() >= 3 && from_reliable.size() >= 3;}))
+    << best_effort.err() << reliable.err();
   for (const auto * received : {&from_best_effort, &from_reliable}) {
     for (size_t i = 1; i < received->size(); ++i) {
       EXPECT_LT(std::stoi((*received)[i - 1]), std::stoi((*received)[i]));
     }
   }
+  EXPECT_EQ(best_effort.stop(), 0);
+  EXPECT_EQ(reliable.stop(), 0);
 }
 
 TEST_F(CrossProcessTest, keep_last_subscription_keeps_only_its_depth)

@@ -11,7 +11,8 @@
 //                                   after exit began (main shuts down and returns)
 //
 // Options: --best-effort, --transient-local, --depth N, --wait-subscribers N (publish only
-// once N subscriptions have matched), --name NODE_NAME.
+// once N subscriptions have matched), --every-ms N (talker: one message every N ms, counting
+// on until stopped, instead of COUNT at once), --name NODE_NAME.
 #include <unistd.h>
 
 #include <chrono>
@@ -37,6 +38,7 @@ struct Options
   bool transient_local = false;
   size_t depth = 10;
   size_t wait_subscribers = 0;
+  int every_ms = 0;
   std::string name = "dds_peer";
 };
 
@@ -68,12 +70,21 @@ int talker(const std::string & topic, int count, const Options & options)
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
   }
-  for (int i = 1; i <= count; ++i) {
-    std_msgs::msg::String message;
-    message.data = std::to_string(i);
-    publisher->publish(message);
+  int sent = 0;
+  auto send = [&publisher, &sent] {
+      std_msgs::msg::String message;
+      message.data = std::to_string(++sent);
+      publisher->publish(message);
+    };
+  rclcpp::TimerBase::SharedPtr timer;
+  if (options.every_ms > 0) {
+    timer = node->create_wall_timer(std::chrono::milliseconds(options.every_ms), send);
+  } else {
+    while (sent < count) {
+      send();
+    }
+    say("published");
   }
-  say("published");
   rclcpp::spin(node);
   return 0;
 }
@@ -178,6 +189,8 @@ int main(int argc, char ** argv)
       options.transient_local = true;
     } else if (arg == "--wait-subscribers" && i + 1 < argc) {
       options.wait_subscribers = static_cast<size_t>(std::atoi(argv[++i]));
+    } else if (arg == "--every-ms" && i + 1 < argc) {
+      options.every_ms = std::atoi(argv[++i]);
     } else if (arg == "--depth" && i + 1 < argc) {
       options.depth = static_cast<size_t>(std::atoi(argv[++i]));
     } else if (arg == "--name" && i + 1 < argc) {
