@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "rcl_interfaces/srv/get_parameters.hpp"
@@ -108,9 +109,9 @@ TEST_F(CrossProcessTest, best_effort_subscriptions_hear_best_effort_and_reliable
 
 TEST_F(CrossProcessTest, keep_last_subscription_keeps_only_its_depth)
 {
-  // The shallow subscription is created first: Cyclone hands an arriving sample to the
-  // readers in the order they matched, so once the deep one has "10" the shallow one has
-  // it too, and nothing is taken from it before that.
+  // The shallow subscription is not taken from until the talker has gone: its samples reach
+  // every subscription of this process before the talker's departure does, so by then the
+  // shallow one holds all it will ever get.
   auto slow_node = std::make_shared<rclcpp::Node>("slow_probe", "/xp");
   rclcpp::executors::SingleThreadedExecutor slow_executor;
   slow_executor.add_node(slow_node);
@@ -121,10 +122,16 @@ TEST_F(CrossProcessTest, keep_last_subscription_keeps_only_its_depth)
   PeerProcess talker(peer_args({"talker", "/xp/burst", "10", "--wait-subscribers", "2"}));
 
   ASSERT_TRUE(spin_until([&] {return deep.size() == 10;})) << talker.err();
-  const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while ((shallow.empty() || shallow.back() != "10") && std::chrono::steady_clock::now() < deadline) {
+  EXPECT_EQ(talker.stop(), 0);
+  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  while (shallow_sub->get_publisher_count() != 0 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(10ms);
+  }
+  ASSERT_EQ(shallow_sub->get_publisher_count(), 0u);
+  while (shallow.size() < 2 && std::chrono::steady_clock::now() < deadline) {
     slow_executor.spin_once(10ms);
   }
+  slow_executor.spin_some();
   EXPECT_EQ(shallow, (std::vector<std::string>{"9", "10"}));
 }
 
