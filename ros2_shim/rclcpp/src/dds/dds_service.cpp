@@ -39,15 +39,6 @@ using Clock = std::chrono::steady_clock;
 /// How long a reply waits for the client's reply reader before it is given up.
 constexpr std::chrono::seconds kReplyMatchTimeout{5};
 
-void check_created(dds_entity_t entity, const char * what, const std::string & name)
-{
-  if (entity < 0) {
-    throw std::runtime_error(
-      std::string("could not create ") + what + " for '" + name + "': " +
-      dds_strretcode(entity));
-  }
-}
-
 QosPtr endpoint_qos(const rmw_qos_profile_t & profile, EndpointKind kind, const std::string & id)
 {
   QosPtr qos = to_dds_qos(profile, kind);

@@ -33,15 +33,6 @@ int64_t system_now_ns()
     std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
-void check_created(dds_entity_t entity, const char * what, const std::string & name)
-{
-  if (entity < 0) {
-    throw std::runtime_error(
-      std::string("could not create ") + what + " for '" + name + "': " +
-      dds_strretcode(entity));
-  }
-}
-
 class DdsNode : public NodeRegistration
 {
 public:

@@ -15,6 +15,15 @@ namespace shim
 namespace dds
 {
 
+void check_created(dds_entity_t entity, const char * what, const std::string & name)
+{
+  if (entity < 0) {
+    throw std::runtime_error(
+      std::string("could not create ") + what + " for '" + name + "': " +
+      dds_strretcode(entity));
+  }
+}
+
 rmw_gid_t guid_to_gid(const dds_guid_t & guid)
 {
   rmw_gid_t gid{};

@@ -69,6 +69,9 @@ private:
   bool alive_{false};
 };
 
+/// Throws std::runtime_error naming `what` and `name` when `entity` is an error code.
+void check_created(dds_entity_t entity, const char * what, const std::string & name);
+
 /// The GID of an entity (16-byte GUID, 8 zero bytes).
 rmw_gid_t entity_gid(dds_entity_t entity);
 rmw_gid_t guid_to_gid(const dds_guid_t & guid);
