@@ -140,7 +140,9 @@ int client(const std::string & service_name, const std::string & name, const Opt
     return 1;
   }
   const auto response = future.get();
-  say("reply " + (response->values.empty() ? std::string("<none>") : response->values[0].string_value));
+  say(
+    "reply " +
+    (response->values.empty() ? std::string("<none>") : response->values[0].string_value));
   return 0;
 }
 

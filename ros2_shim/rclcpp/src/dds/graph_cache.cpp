@@ -72,9 +72,12 @@ GraphCache::GraphCache(std::shared_ptr<Participant> participant)
   const dds_entity_t pp = participant_->handle();
   dds_listener_t * builtin_listener = dds_create_listener(this);
   dds_lset_data_available(builtin_listener, &GraphCache::on_builtin_data);
-  participant_reader_ = dds_create_reader(pp, DDS_BUILTIN_TOPIC_DCPSPARTICIPANT, nullptr, builtin_listener);
-  publication_reader_ = dds_create_reader(pp, DDS_BUILTIN_TOPIC_DCPSPUBLICATION, nullptr, builtin_listener);
-  subscription_reader_ = dds_create_reader(pp, DDS_BUILTIN_TOPIC_DCPSSUBSCRIPTION, nullptr, builtin_listener);
+  participant_reader_ =
+    dds_create_reader(pp, DDS_BUILTIN_TOPIC_DCPSPARTICIPANT, nullptr, builtin_listener);
+  publication_reader_ =
+    dds_create_reader(pp, DDS_BUILTIN_TOPIC_DCPSPUBLICATION, nullptr, builtin_listener);
+  subscription_reader_ =
+    dds_create_reader(pp, DDS_BUILTIN_TOPIC_DCPSSUBSCRIPTION, nullptr, builtin_listener);
   dds_delete_listener(builtin_listener);
   if (participant_reader_ < 0 || publication_reader_ < 0 || subscription_reader_ < 0) {
     throw std::runtime_error("failed to create the DDS built-in topic readers");

@@ -20,7 +20,8 @@ bool infinite(const rmw_time_t & t)
 {
   // Anything at or beyond the representable range means "never".
   constexpr uint64_t max_sec = static_cast<uint64_t>(INT64_MAX / 1000000000LL);
-  return t.sec > max_sec || (t.sec == max_sec && t.nsec >= static_cast<uint64_t>(INT64_MAX % 1000000000LL));
+  constexpr uint64_t max_nsec = static_cast<uint64_t>(INT64_MAX % 1000000000LL);
+  return t.sec > max_sec || (t.sec == max_sec && t.nsec >= max_nsec);
 }
 
 dds_duration_t to_dds(const rmw_time_t & t)
@@ -36,7 +37,8 @@ rmw_time_t from_dds(dds_duration_t d)
   if (d == DDS_INFINITY) {
     return RMW_DURATION_INFINITE;
   }
-  return rmw_time_t{static_cast<uint64_t>(d / 1000000000LL), static_cast<uint64_t>(d % 1000000000LL)};
+  return rmw_time_t{
+    static_cast<uint64_t>(d / 1000000000LL), static_cast<uint64_t>(d % 1000000000LL)};
 }
 
 int32_t history_depth(const rmw_qos_profile_t & profile)
