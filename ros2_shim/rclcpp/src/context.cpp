@@ -17,29 +17,13 @@
 #include "rclcpp/contexts/default_context.hpp"
 #include "rclcpp/exceptions/exceptions.hpp"
 #include "rclcpp/shim/arguments.hpp"
+#include "dds/dds_transport.hpp"
+#include "dds/environment.hpp"
 #include "signal_handling.hpp"
 
 namespace rclcpp
 {
 
-namespace
-{
-
-size_t domain_id_from_environment()
-{
-  const char * text = std::getenv("ROS_DOMAIN_ID");
-  if (!text || *text == '\0') {
-    return 0;
-  }
-  char * end = nullptr;
-  const unsigned long value = std::strtoul(text, &end, 10);  // NOLINT(runtime/int)
-  if (!end || *end != '\0') {
-    return 0;
-  }
-  return static_cast<size_t>(value);
-}
-
-}  // namespace
 
 Context::Context() = default;
 
@@ -92,9 +76,23 @@ Context::init(int argc, char const * const argv[], const rclcpp::InitOptions & i
     rclcpp::shim::apply_logging_arguments(*parsed);
   }
 
+  // The environment is checked, and the domain joined, before the context becomes valid,
+  // so a bad ROS_DOMAIN_ID, RMW_IMPLEMENTATION or DDS configuration fails init itself.
+  rclcpp::shim::dds::check_environment();
+  const size_t domain_id = init_options.get_domain_id() == std::numeric_limits<size_t>::max() ?
+    rclcpp::shim::dds::domain_id_from_environment() : init_options.get_domain_id();
+  try {
+    rclcpp::shim::dds::transport_for_domain(domain_id);
+  } catch (const std::runtime_error & error) {
+    rcutils_reset_error();
+    rcutils_set_error_state(error.what(), __FILE__, __LINE__);
+    const rcutils_error_state_t state = *rcutils_get_error_state();
+    rcutils_reset_error();
+    throw rclcpp::exceptions::RCLError(1, &state, "failed to initialize rcl");
+  }
+
   init_options_ = init_options;
-  domain_id_ = init_options.get_domain_id() == std::numeric_limits<size_t>::max() ?
-    domain_id_from_environment() : init_options.get_domain_id();
+  domain_id_ = domain_id;
   global_arguments_ = parsed;
   shutdown_reason_.clear();
   valid_ = true;
@@ -152,6 +150,9 @@ Context::shutdown(const std::string & reason)
     callback();
   }
   this->interrupt_all_sleep_for();
+  if (auto transport = rclcpp::shim::dds::find_transport(domain_id_)) {
+    transport->interrupt_graph_waits();
+  }
   rclcpp::detail::unregister_context(this);
   return true;
 }

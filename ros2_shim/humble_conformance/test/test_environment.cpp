@@ -1,0 +1,84 @@
+// What rclcpp::init does with the ROS environment, and a process ending with endpoints
+// still alive.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+
+#include "rclcpp/rclcpp.hpp"
+
+#include "peer_process.hpp"
+
+namespace
+{
+
+/// Sets a variable for one scope, restoring the previous value (or its absence).
+class ScopedEnv
+{
+public:
+  ScopedEnv(const char * name, const char * value)
+  : name_(name)
+  {
+    const char * old = std::getenv(name);
+    had_ = old != nullptr;
+    if (had_) {
+      old_ = old;
+    }
+    setenv(name, value, 1);
+  }
+  ~ScopedEnv()
+  {
+    if (had_) {
+      setenv(name_.c_str(), old_.c_str(), 1);
+    } else {
+      unsetenv(name_.c_str());
+    }
+  }
+
+private:
+  std::string name_;
+  std::string old_;
+  bool had_ = false;
+};
+
+std::string init_error()
+{
+  try {
+    rclcpp::init(0, nullptr);
+  } catch (const std::runtime_error & error) {
+    return error.what();
+  }
+  rclcpp::shutdown();
+  return "";
+}
+
+TEST(Environment, unusable_settings_make_init_fail_and_leave_the_context_invalid)
+{
+  {
+    ScopedEnv domain("ROS_DOMAIN_ID", "not-a-number");
+    const std::string error = init_error();
+    EXPECT_NE(error.find("ROS_DOMAIN_ID"), std::string::npos) << error;
+    EXPECT_FALSE(rclcpp::ok());
+  }
+  {
+    ScopedEnv implementation("RMW_IMPLEMENTATION", "rmw_no_such_implementation_cpp");
+    EXPECT_NE(init_error(), "");
+    EXPECT_FALSE(rclcpp::ok());
+  }
+  // The same process initialises normally once the environment is right again.
+  EXPECT_EQ(init_error(), "");
+  {
+    ScopedEnv implementation("RMW_IMPLEMENTATION", "rmw_cyclonedds_cpp");
+    EXPECT_EQ(init_error(), "");
+  }
+}
+
+TEST(Environment, a_process_exiting_with_live_endpoints_ends_cleanly)
+{
+  PeerProcess peer({DDS_PEER_PATH, "static"});
+  ASSERT_TRUE(peer.wait_for("ready")) << peer.err();
+  EXPECT_EQ(peer.wait_exit(), 0) << peer.err();
+}
+
+}  // namespace
