@@ -1,4 +1,4 @@
-// Speed of the in-process transport and the executor:
+// Speed of the DDS transport within one process, and of the executor:
 //  - publish-to-callback latency of a Twist through a SingleThreadedExecutor, both in the
 //    publishing thread (publish, then spin_some) and across threads (a spinning executor);
 //  - wall-timer create + destroy;

@@ -28,7 +28,7 @@ PublisherBase::PublisherBase(
   endpoint_options.on_incompatible_qos =
     [user_callback, log_default, logger, topic](const std::string & policy) {
       if (user_callback) {
-        QOSOfferedIncompatibleQoSInfo info{1, 1, policy == "DURABILITY_QOS_POLICY" ? 1 : 4};
+        QOSOfferedIncompatibleQoSInfo info{1, 1, shim::policy_kind_from_name(policy)};
         user_callback(info);
       } else if (log_default) {
         RCLCPP_WARN(
@@ -52,10 +52,7 @@ size_t PublisherBase::get_subscription_count() const
   return endpoint_->matched_subscriptions();
 }
 
-size_t PublisherBase::get_intra_process_subscription_count() const
-{
-  return endpoint_->matched_subscriptions();
-}
+size_t PublisherBase::get_intra_process_subscription_count() const {return 0;}
 
 rclcpp::QoS PublisherBase::get_actual_qos() const
 {

@@ -31,8 +31,10 @@ struct ContextRegistry
 
 ContextRegistry & registry()
 {
-  static ContextRegistry instance;
-  return instance;
+  // Never destroyed: contexts held by static objects outlive every function-local static
+  // destroyed before them, and still unregister at exit.
+  static auto * instance = new ContextRegistry;
+  return *instance;
 }
 
 // State shared with the signal handler proper; only plain data it may touch.

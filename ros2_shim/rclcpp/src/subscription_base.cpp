@@ -28,7 +28,7 @@ SubscriptionBase::SubscriptionBase(
   endpoint_options.on_incompatible_qos =
     [user_callback, log_default, logger, topic](const std::string & policy) {
       if (user_callback) {
-        QOSRequestedIncompatibleQoSInfo info{1, 1, policy == "DURABILITY_QOS_POLICY" ? 1 : 4};
+        QOSRequestedIncompatibleQoSInfo info{1, 1, shim::policy_kind_from_name(policy)};
         user_callback(info);
       } else if (log_default) {
         RCLCPP_WARN(

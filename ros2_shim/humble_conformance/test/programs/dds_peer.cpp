@@ -172,7 +172,7 @@ int keep_until_exit(const Options & options)
   e.client->async_send_request(std::make_shared<Srv::Request>());
   rclcpp::spin_some(e.node);
   say("ready");
-  rclcpp::shutdown();
+  // No shutdown: the context ends with the static node, after main returned.
   return 0;
 }
 

@@ -4,7 +4,8 @@
 namespace rclcpp
 {
 
-/// Accepted for API compatibility; the in-process transport always shares samples directly.
+/// Accepted for API compatibility; samples between nodes of one process always go through
+/// the middleware's local delivery, as with intra-process communication disabled.
 enum class IntraProcessSetting
 {
   Enable,

@@ -50,7 +50,8 @@ public:
   RCLCPP_PUBLIC
   size_t get_subscription_count() const;
 
-  /// Same as get_subscription_count(): every in-process delivery is intra-process here.
+  /// Always 0: intra-process communication is never in use here (samples between nodes of one
+  /// process go through the middleware, as with intra-process communication disabled).
   RCLCPP_PUBLIC
   size_t get_intra_process_subscription_count() const;
 

@@ -4,19 +4,35 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "rmw/types.h"
 
 namespace rclcpp
 {
 
-/// Counts of incompatible-QoS events; last_policy_kind as rmw numbers it (4 = reliability).
+/// Counts of incompatible-QoS events and the last policy at fault.
 struct QOSIncompatibleQoSStatus
 {
   int32_t total_count;
   int32_t total_count_change;
-  int last_policy_kind;
+  rmw_qos_policy_kind_t last_policy_kind;
 };
+
+namespace shim
+{
+/// The rmw policy kind of a policy name as the middleware reports it ("RELIABILITY_QOS_POLICY").
+inline rmw_qos_policy_kind_t policy_kind_from_name(const std::string & name)
+{
+  if (name == "DURABILITY_QOS_POLICY") {return RMW_QOS_POLICY_DURABILITY;}
+  if (name == "DEADLINE_QOS_POLICY") {return RMW_QOS_POLICY_DEADLINE;}
+  if (name == "LIVELINESS_QOS_POLICY") {return RMW_QOS_POLICY_LIVELINESS;}
+  if (name == "RELIABILITY_QOS_POLICY") {return RMW_QOS_POLICY_RELIABILITY;}
+  if (name == "HISTORY_QOS_POLICY") {return RMW_QOS_POLICY_HISTORY;}
+  if (name == "LIFESPAN_QOS_POLICY") {return RMW_QOS_POLICY_LIFESPAN;}
+  return RMW_QOS_POLICY_INVALID;
+}
+}  // namespace shim
 
 using QOSOfferedIncompatibleQoSInfo = QOSIncompatibleQoSStatus;
 using QOSRequestedIncompatibleQoSInfo = QOSIncompatibleQoSStatus;

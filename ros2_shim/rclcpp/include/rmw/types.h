@@ -80,6 +80,21 @@ typedef struct rmw_qos_profile_s
   bool avoid_ros_namespace_conventions;
 } rmw_qos_profile_t;
 
+/// QoS policies as rmw numbers them in incompatible-QoS events.
+typedef enum rmw_qos_policy_kind_e
+{
+  RMW_QOS_POLICY_INVALID = 1 << 0,
+  RMW_QOS_POLICY_DURABILITY = 1 << 1,
+  RMW_QOS_POLICY_DEADLINE = 1 << 2,
+  RMW_QOS_POLICY_LIVELINESS = 1 << 3,
+  RMW_QOS_POLICY_RELIABILITY = 1 << 4,
+  RMW_QOS_POLICY_HISTORY = 1 << 5,
+  RMW_QOS_POLICY_LIFESPAN = 1 << 6,
+  RMW_QOS_POLICY_DEPTH = 1 << 7,
+  RMW_QOS_POLICY_LIVELINESS_LEASE_DURATION = 1 << 8,
+  RMW_QOS_POLICY_AVOID_ROS_NAMESPACE_CONVENTIONS = 1 << 9,
+} rmw_qos_policy_kind_t;
+
 typedef struct rmw_gid_s
 {
   const char * implementation_identifier;

@@ -1,12 +1,11 @@
 // The seam between the typed rclcpp entities and the way samples travel.
 //
 // Publisher<T>, Subscription<T>, Service<S> and Client<S> talk only to the
-// abstract endpoints below, with type-erased messages. Two transports implement
-// it: the DDS transport (the default, wire-compatible with rmw_cyclonedds_cpp),
-// which serialises through MessageType::introspection and whose take() fills a
-// message made by MessageType::create, and the in-process transport
-// (transport_inprocess.cpp), where samples are shared by pointer and QoS
-// matching is evaluated locally.
+// abstract endpoints below, with type-erased messages. The DDS transport
+// (src/dds/, wire-compatible with rmw_cyclonedds_cpp) implements it: it serialises
+// through MessageType::introspection, and its take() fills a message made by
+// MessageType::create. Samples between endpoints of one process go through
+// Cyclone DDS's local delivery, so one path serves every case.
 #ifndef RCLCPP__SHIM__TRANSPORT_HPP_
 #define RCLCPP__SHIM__TRANSPORT_HPP_
 
