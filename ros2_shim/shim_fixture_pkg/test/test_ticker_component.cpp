@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "ament_index_cpp/get_package_prefix.hpp"
 #include "ament_index_cpp/get_resource.hpp"
 #include "class_loader/class_loader.hpp"
 #include "composition_interfaces/srv/list_nodes.hpp"
@@ -31,7 +32,7 @@ namespace
 
 class TickerComponent : public ::testing::Test
 {
-protected:
+public:
   static void SetUpTestSuite() {rclcpp::init(0, nullptr);}
   static void TearDownTestSuite() {rclcpp::shutdown();}
 
@@ -126,23 +127,20 @@ TEST_F(TickerComponent, FactoryCreatesTheNodeWithOverridesAndItRuns)
   loader.reset();
 }
 
-TEST_F(TickerComponent, ContainerLoadsListsAndUnloadsItByPackageAndClassName)
+/// Loads the ticker through a container's services, sees it run with its override, lists and
+/// unloads it; the container may live in this process or in another one.
+void load_list_and_unload(rclcpp::Executor & exec, const rclcpp::Node::SharedPtr & client_node)
 {
   using composition_interfaces::srv::ListNodes;
   using composition_interfaces::srv::LoadNode;
   using composition_interfaces::srv::UnloadNode;
 
-  auto exec = std::make_shared<rclcpp::executors::SingleThreadedExecutor>();
-  auto manager = std::make_shared<rclcpp_components::ComponentManager>(exec);
-  exec->add_node(manager);
-  auto client_node = std::make_shared<rclcpp::Node>("client");
-  exec->add_node(client_node);
-
   auto load = client_node->create_client<LoadNode>("/ComponentManager/_container/load_node");
   auto list = client_node->create_client<ListNodes>("/ComponentManager/_container/list_nodes");
   auto unload = client_node->create_client<UnloadNode>("/ComponentManager/_container/unload_node");
-  ASSERT_TRUE(load->wait_for_service(5s));
-
+  ASSERT_TRUE(load->wait_for_service(20s));
+  ASSERT_TRUE(list->wait_for_service(20s));
+  ASSERT_TRUE(unload->wait_for_service(20s));
   auto request = std::make_shared<LoadNode::Request>();
   request->package_name = "shim_fixture_pkg";
   request->plugin_name = "shim_fixture_pkg::TickerNode";
@@ -153,7 +151,7 @@ TEST_F(TickerComponent, ContainerLoadsListsAndUnloadsItByPackageAndClassName)
   speed.value = rclcpp::ParameterValue(0.5).to_value_msg();
   request->parameters.push_back(speed);
   auto loaded = load->async_send_request(request);
-  ASSERT_EQ(exec->spin_until_future_complete(loaded, 10s), rclcpp::FutureReturnCode::SUCCESS);
+  ASSERT_EQ(exec.spin_until_future_complete(loaded, 10s), rclcpp::FutureReturnCode::SUCCESS);
   auto response = loaded.get();
   ASSERT_TRUE(response->success) << response->error_message;
   EXPECT_EQ(response->full_node_name, "/cns/renamed");
@@ -165,11 +163,11 @@ TEST_F(TickerComponent, ContainerLoadsListsAndUnloadsItByPackageAndClassName)
     "/cns/ticks", 10, [&speeds](const geometry_msgs::msg::Twist & msg) {
       speeds.push_back(msg.linear.x);
     });
-  ASSERT_TRUE(spin_until(*exec, [&]() {return !speeds.empty();}));
+  ASSERT_TRUE(TickerComponent::spin_until(exec, [&]() {return !speeds.empty();}, 20s));
   EXPECT_DOUBLE_EQ(speeds.front(), 0.5);
 
   auto listed = list->async_send_request(std::make_shared<ListNodes::Request>());
-  ASSERT_EQ(exec->spin_until_future_complete(listed, 10s), rclcpp::FutureReturnCode::SUCCESS);
+  ASSERT_EQ(exec.spin_until_future_complete(listed, 10s), rclcpp::FutureReturnCode::SUCCESS);
   auto listing = listed.get();
   EXPECT_EQ(listing->full_node_names, std::vector<std::string>{"/cns/renamed"});
   EXPECT_EQ(listing->unique_ids, std::vector<uint64_t>{1u});
@@ -177,12 +175,55 @@ TEST_F(TickerComponent, ContainerLoadsListsAndUnloadsItByPackageAndClassName)
   auto unload_request = std::make_shared<UnloadNode::Request>();
   unload_request->unique_id = 1;
   auto unloaded = unload->async_send_request(unload_request);
-  ASSERT_EQ(exec->spin_until_future_complete(unloaded, 10s), rclcpp::FutureReturnCode::SUCCESS);
+  ASSERT_EQ(exec.spin_until_future_complete(unloaded, 10s), rclcpp::FutureReturnCode::SUCCESS);
   EXPECT_TRUE(unloaded.get()->success);
 
   auto relisted = list->async_send_request(std::make_shared<ListNodes::Request>());
-  ASSERT_EQ(exec->spin_until_future_complete(relisted, 10s), rclcpp::FutureReturnCode::SUCCESS);
+  ASSERT_EQ(exec.spin_until_future_complete(relisted, 10s), rclcpp::FutureReturnCode::SUCCESS);
   EXPECT_TRUE(relisted.get()->full_node_names.empty());
+}
+
+TEST_F(TickerComponent, ContainerLoadsListsAndUnloadsItByPackageAndClassName)
+{
+  auto exec = std::make_shared<rclcpp::executors::SingleThreadedExecutor>();
+  auto manager = std::make_shared<rclcpp_components::ComponentManager>(exec);
+  exec->add_node(manager);
+  auto client_node = std::make_shared<rclcpp::Node>("client");
+  exec->add_node(client_node);
+  load_list_and_unload(*exec, client_node);
+}
+
+TEST_F(TickerComponent, ContainerInAnotherProcessServesTheSameRequests)
+{
+  const std::string container =
+    ament_index_cpp::get_package_prefix("rclcpp_components") +
+    "/lib/rclcpp_components/component_container";
+  const pid_t pid = fork();
+  ASSERT_NE(pid, -1);
+  if (pid == 0) {
+    execl(container.c_str(), container.c_str(), static_cast<char *>(nullptr));
+    _exit(127);
+  }
+  rclcpp::executors::SingleThreadedExecutor exec;
+  auto client_node = std::make_shared<rclcpp::Node>("remote_client");
+  exec.add_node(client_node);
+  load_list_and_unload(exec, client_node);
+
+  ASSERT_EQ(kill(pid, SIGINT), 0);
+  int status = 0;
+  pid_t done = 0;
+  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  while (done == 0 && std::chrono::steady_clock::now() < deadline) {
+    done = waitpid(pid, &status, WNOHANG);
+    std::this_thread::sleep_for(20ms);
+  }
+  if (done == 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    FAIL() << "container did not stop on SIGINT";
+  }
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(TickerComponent, GeneratedProgramRunsTheComponentUntilInterrupted)
