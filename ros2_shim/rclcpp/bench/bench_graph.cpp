@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -135,18 +136,21 @@ public:
 
   bool ok() const {return ok_;}
 
+  /// True once the child has exited; checks at least once, then until @p timeout.
   bool wait_exit(std::chrono::seconds timeout)
   {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
+    while (true) {
       int status = 0;
       if (waitpid(pid_, &status, WNOHANG) == pid_) {
         ok_ = false;
         return true;
       }
+      if (std::chrono::steady_clock::now() >= deadline) {
+        return false;
+      }
       std::this_thread::sleep_for(10ms);
     }
-    return false;
   }
 
   /// User plus system CPU time so far, in seconds.
@@ -217,14 +221,23 @@ void BM_RelayOneHop(benchmark::State & state)
     rclcpp::executors::SingleThreadedExecutor executor;
     executor.add_node(node);
 
+    const auto spin_until = [&executor](const std::function<bool()> & done) {
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        while (!done() && rclcpp::ok() && std::chrono::steady_clock::now() < deadline) {
+          executor.spin_once(10ms);
+        }
+        return done();
+      };
     Child relay({"--role=relay"});
-    while (node->count_publishers(kOut) == 0) {
-      executor.spin_once(10ms);
+    if (!spin_until([&] {return sub->get_publisher_count() > 0;})) {
+      state.SkipWithError("the relay did not appear");
+      return;
     }
     Child source({"--role=source", std::to_string(rate), std::to_string(seconds)});
     // The relay's CPU is measured over the source's sending window.
-    while (latencies.empty()) {
-      executor.spin_once(10ms);
+    if (!spin_until([&] {return !latencies.empty();})) {
+      state.SkipWithError("nothing came through the relay");
+      return;
     }
     const double cpu_start = relay.cpu_seconds();
     const auto wall_start = std::chrono::steady_clock::now();
