@@ -55,6 +55,18 @@ Sertype * sertype_of(ddsi_sertype * type)
   return reinterpret_cast<Sertype *>(type);
 }
 
+/// The message a sample carries and, on a service topic, its request identity.
+void unwrap(const Sertype * st, const void * sample, const void *& message, const RequestId *& id)
+{
+  message = sample;
+  id = nullptr;
+  if (st->is_service) {
+    const auto * s = static_cast<const ServiceSample *>(sample);
+    message = s->message;
+    id = &s->id;
+  }
+}
+
 const Serdata * serdata_of(const ddsi_serdata * d)
 {
   return reinterpret_cast<const Serdata *>(d);
@@ -192,13 +204,9 @@ ddsi_serdata * sd_from_sample(const ddsi_sertype * type, ddsi_serdata_kind kind,
     return sd_from_keyhash(type, nullptr);
   }
   const Sertype * st = sertype_of(type);
-  const void * message = sample;
+  const void * message = nullptr;
   const RequestId * id = nullptr;
-  if (st->is_service) {
-    const auto * s = static_cast<const ServiceSample *>(sample);
-    message = s->message;
-    id = &s->id;
-  }
+  unwrap(st, sample, message, id);
   try {
     const size_t size = serialized_size(st->members, message, st->is_service);
     Serdata * d = new_serdata(type, kind, size);
@@ -360,13 +368,9 @@ size_t st_get_serialized_size(const ddsi_sertype * type, const void * sample)
 bool st_serialize_into(const ddsi_sertype * type, const void * sample, void * dst, size_t size)
 {
   const Sertype * st = sertype_of(type);
-  const void * message = sample;
+  const void * message = nullptr;
   const RequestId * id = nullptr;
-  if (st->is_service) {
-    const auto * s = static_cast<const ServiceSample *>(sample);
-    message = s->message;
-    id = &s->id;
-  }
+  unwrap(st, sample, message, id);
   try {
     serialize(st->members, message, id, static_cast<uint8_t *>(dst), size);
     return true;
