@@ -5,11 +5,10 @@
 #include <string>
 #include <vector>
 
-#include <fmt/format.h>
-
 #include "rclcpp_tarvek/helper_parameter.hpp"
 #include "twist_arbiter/config_checks.hpp"
 #include "twist_arbiter/control_mode.hpp"
+#include "twist_arbiter/interface.hpp"
 #include "twist_arbiter/twist_arbiter_node.hpp"
 
 namespace
@@ -30,14 +29,14 @@ void ControlModeConfig::Configure(TwistArbiter * node, const uint8_t & mode)
 {
   const std::string name = ControlModeToString(mode);
 
-  const std::string topic_parameter = fmt::format("states.{}.topic", name);
+  const std::string topic_parameter = twist_arbiter::interface::ModeParameter(name, "topic");
   topic_ = rclcpp_tarvek::GetParameter<std::string>(node, topic_parameter);
   RefuseInvalidValue(
     node->get_logger(),
     CheckTopicName(topic_parameter, topic_, node->get_name(), node->get_namespace()));
 
   const auto transitions = rclcpp_tarvek::GetParameter<std::vector<std::string>>(
-    node, fmt::format("states.{}.transitions_to", name));
+    node, twist_arbiter::interface::ModeParameter(name, "transitions_to"));
   for (const auto & target : transitions) {
     transitions_.push_back(StringToControlMode(target));
   }
@@ -49,13 +48,13 @@ void ControlModeConfigLimited::Configure(TwistArbiter * node, const uint8_t & mo
   const std::string name = ControlModeToString(mode);
 
   max_linear_velocity_ = ReadChecked(
-    node, fmt::format("states.{}.limiter.velocity.max_linear", name), CheckLimiterBound);
+    node, twist_arbiter::interface::ModeParameter(name, "limiter.velocity.max_linear"), CheckLimiterBound);
   max_angular_velocity_ = ReadChecked(
-    node, fmt::format("states.{}.limiter.velocity.max_angular", name), CheckLimiterBound);
+    node, twist_arbiter::interface::ModeParameter(name, "limiter.velocity.max_angular"), CheckLimiterBound);
   max_linear_acceleration_ = ReadChecked(
-    node, fmt::format("states.{}.limiter.acceleration.max_linear", name), CheckLimiterBound);
+    node, twist_arbiter::interface::ModeParameter(name, "limiter.acceleration.max_linear"), CheckLimiterBound);
   max_angular_acceleration_ = ReadChecked(
-    node, fmt::format("states.{}.limiter.acceleration.max_angular", name), CheckLimiterBound);
+    node, twist_arbiter::interface::ModeParameter(name, "limiter.acceleration.max_angular"), CheckLimiterBound);
   interpolation_rate_ = ReadChecked(
-    node, fmt::format("states.{}.limiter.interpolation_rate", name), CheckInterpolationRate);
+    node, twist_arbiter::interface::ModeParameter(name, "limiter.interpolation_rate"), CheckInterpolationRate);
 }

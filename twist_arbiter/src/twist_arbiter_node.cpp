@@ -19,32 +19,17 @@
 
 #include "twist_arbiter/config_checks.hpp"
 #include "twist_arbiter/control_mode.hpp"
+#include "twist_arbiter/interface.hpp"
 
 namespace
 {
 
+namespace interface = twist_arbiter::interface;
+using interface::ControlModeQoS;
+using interface::TwistQoS;
+
 constexpr uint8_t kModeNone = 0;
 constexpr uint8_t kModeManualMapping = 12;
-
-/// Output and input Twist profile: only the newest command matters, and a lost one is replaced
-/// by the next, so best effort with depth 1 and nothing kept for late joiners.
-rclcpp::QoS TwistQoS()
-{
-  return rclcpp::SystemDefaultsQoS()
-         .keep_last(1)
-         .reliability(rclcpp::ReliabilityPolicy::BestEffort)
-         .durability(rclcpp::DurabilityPolicy::Volatile);
-}
-
-/// Control-mode profile: every change must arrive, and a node that starts later still learns
-/// the current mode (and the last few before it) from the transient-local history.
-rclcpp::QoS ControlModeQoS()
-{
-  return rclcpp::SystemDefaultsQoS()
-         .keep_last(10)
-         .reliability(rclcpp::ReliabilityPolicy::Reliable)
-         .durability(rclcpp::DurabilityPolicy::TransientLocal);
-}
 
 bool IsFiniteTwist(const geometry_msgs::msg::Twist & t)
 {
@@ -95,7 +80,7 @@ void RunModeService(
 }  // namespace
 
 TwistArbiter::TwistArbiter(rclcpp::NodeOptions options)
-: rclcpp_tarvek::Node("twist_arbiter", options)
+: rclcpp_tarvek::Node(interface::kNodeName, options)
 {
   control_mode_configs_ = {
     {10, std::make_shared<ControlModeConfig>()},
@@ -109,16 +94,22 @@ TwistArbiter::TwistArbiter(rclcpp::NodeOptions options)
     entry.second->Configure(this, entry.first);
   }
 
-  const auto twist_topic = rclcpp_tarvek::GetParameter<std::string>(this, "topics.out.twist");
-  RefuseInvalidValue(
-    get_logger(), CheckTopicName("topics.out.twist", twist_topic, get_name(), get_namespace()));
-  const auto control_mode_topic =
-    rclcpp_tarvek::GetParameter<std::string>(this, "topics.out.control_mode");
+  const auto twist_topic =
+    rclcpp_tarvek::GetParameter<std::string>(this, interface::kOutputTwistTopicParameter);
   RefuseInvalidValue(
     get_logger(),
-    CheckTopicName("topics.out.control_mode", control_mode_topic, get_name(), get_namespace()));
-  const auto timeout_threshold = rclcpp_tarvek::GetParameter<double>(this, "timeout_threshold");
-  RefuseInvalidValue(get_logger(), CheckTimeoutThreshold("timeout_threshold", timeout_threshold));
+    CheckTopicName(
+      interface::kOutputTwistTopicParameter, twist_topic, get_name(), get_namespace()));
+  const auto control_mode_topic =
+    rclcpp_tarvek::GetParameter<std::string>(this, interface::kControlModeTopicParameter);
+  RefuseInvalidValue(
+    get_logger(),
+    CheckTopicName(
+      interface::kControlModeTopicParameter, control_mode_topic, get_name(), get_namespace()));
+  const auto timeout_threshold =
+    rclcpp_tarvek::GetParameter<double>(this, interface::kTimeoutThresholdParameter);
+  RefuseInvalidValue(
+    get_logger(), CheckTimeoutThreshold(interface::kTimeoutThresholdParameter, timeout_threshold));
 
   timeout_threshold_ms_ = std::chrono::milliseconds(
     static_cast<int32_t>(timeout_threshold * 1000.0));
@@ -127,7 +118,7 @@ TwistArbiter::TwistArbiter(rclcpp::NodeOptions options)
   control_mode_publisher_ = create_publisher<ControlMode>(control_mode_topic, ControlModeQoS());
 
   set_control_mode_service_ = create_service<SetControlModeSrv>(
-    "~/set_control_mode",
+    std::string("~/") + interface::kSetControlModeService,
     [this](std::shared_ptr<SetControlModeSrv::Request> request,
     std::shared_ptr<SetControlModeSrv::Response> response) {
       RunModeService(
@@ -136,7 +127,7 @@ TwistArbiter::TwistArbiter(rclcpp::NodeOptions options)
     },
     rmw_qos_profile_services_default);
   previous_control_mode_service_ = create_service<ReturnControlModeSrv>(
-    "~/previous_control_mode",
+    std::string("~/") + interface::kPreviousControlModeService,
     [this](std::shared_ptr<ReturnControlModeSrv::Request> request,
     std::shared_ptr<ReturnControlModeSrv::Response> response) {
       RunModeService(
@@ -145,7 +136,7 @@ TwistArbiter::TwistArbiter(rclcpp::NodeOptions options)
     },
     rmw_qos_profile_services_default);
   reset_control_mode_service_ = create_service<ReturnControlModeSrv>(
-    "~/reset_control_mode",
+    std::string("~/") + interface::kResetControlModeService,
     [this](std::shared_ptr<ReturnControlModeSrv::Request> request,
     std::shared_ptr<ReturnControlModeSrv::Response> response) {
       RunModeService(

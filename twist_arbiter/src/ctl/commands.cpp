@@ -17,9 +17,12 @@
 #include "twist_arbiter/ctl/mode_catalogue.hpp"
 #include "twist_arbiter/ctl/twist_line_filter.hpp"
 #include "twist_arbiter/ctl/watchdog_judge.hpp"
+#include "twist_arbiter/interface.hpp"
 
 namespace twist_arbiter_ctl
 {
+
+namespace interface = twist_arbiter::interface;
 
 namespace
 {
@@ -226,9 +229,9 @@ int RunCommand(const Command & command, rclcpp::Node::SharedPtr node, std::ostre
     case Verb::kSet:
       return RunSet(link, *command.mode, out);
     case Verb::kPrevious:
-      return RunReturn(link, "previous_control_mode", command.mode, out);
+      return RunReturn(link, interface::kPreviousControlModeService, command.mode, out);
     case Verb::kReset:
-      return RunReturn(link, "reset_control_mode", command.mode, out);
+      return RunReturn(link, interface::kResetControlModeService, command.mode, out);
     case Verb::kWatch:
       return RunWatch(link, out);
     case Verb::kSend:

@@ -15,6 +15,7 @@
 
 #include "twist_arbiter/control_mode.hpp"
 #include "twist_arbiter/ctl/mode_catalogue.hpp"
+#include "twist_arbiter/interface.hpp"
 
 namespace twist_arbiter_ctl
 {
@@ -35,22 +36,6 @@ double Seconds(std::chrono::nanoseconds d)
 
 }  // namespace
 
-rclcpp::QoS ControlModeQoS()
-{
-  return rclcpp::SystemDefaultsQoS()
-         .keep_last(10)
-         .reliability(rclcpp::ReliabilityPolicy::Reliable)
-         .durability(rclcpp::DurabilityPolicy::TransientLocal);
-}
-
-rclcpp::QoS TwistQoS()
-{
-  return rclcpp::SystemDefaultsQoS()
-         .keep_last(1)
-         .reliability(rclcpp::ReliabilityPolicy::BestEffort)
-         .durability(rclcpp::DurabilityPolicy::Volatile);
-}
-
 ControllerLink::ControllerLink(rclcpp::Node::SharedPtr node, const Command & command)
 : node_(std::move(node)),
   name_(command.node_name),
@@ -60,7 +45,8 @@ ControllerLink::ControllerLink(rclcpp::Node::SharedPtr node, const Command & com
       std::chrono::duration<double>(command.timeout_s)))
 {
   executor_.add_node(node_);
-  set_client_ = node_->create_client<SetControlMode>(ServiceName("set_control_mode"));
+  set_client_ = node_->create_client<SetControlMode>(
+    ServiceName(twist_arbiter::interface::kSetControlModeService));
 }
 
 std::string ControllerLink::ServiceName(const std::string & service) const
@@ -129,12 +115,15 @@ ControllerParameters ControllerLink::FetchParameters()
   using rcl_interfaces::msg::ParameterType;
   using rcl_interfaces::srv::GetParameters;
   auto request = std::make_shared<GetParameters::Request>();
-  request->names = {"topics.out.twist", "topics.out.control_mode", "timeout_threshold"};
+  namespace interface = twist_arbiter::interface;
+  request->names = {
+    interface::kOutputTwistTopicParameter, interface::kControlModeTopicParameter,
+    interface::kTimeoutThresholdParameter};
   std::vector<uint8_t> modes;
   for (const uint8_t id : AllModeIds()) {
     if (id != 0) {
       modes.push_back(id);
-      request->names.push_back("states." + ControlModeToString(id) + ".topic");
+      request->names.push_back(interface::ModeParameter(ControlModeToString(id), "topic"));
     }
   }
   const auto client =

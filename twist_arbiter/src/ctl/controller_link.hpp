@@ -22,6 +22,7 @@
 #include <rclcpp/rclcpp.hpp>
 
 #include "twist_arbiter/ctl/command.hpp"
+#include "twist_arbiter/interface.hpp"
 
 namespace twist_arbiter_ctl
 {
@@ -48,10 +49,8 @@ struct ControllerParameters
   std::map<uint8_t, std::string> input_topics;  // every mode but "none"
 };
 
-/// The controller's QoS profiles, restated: a subscriber or publisher that does not match them
-/// would never connect (or would miss the transient-local history).
-rclcpp::QoS ControlModeQoS();
-rclcpp::QoS TwistQoS();
+using twist_arbiter::interface::ControlModeQoS;
+using twist_arbiter::interface::TwistQoS;
 
 class ControllerLink
 {
