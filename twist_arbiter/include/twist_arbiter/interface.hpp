@@ -29,11 +29,26 @@ inline constexpr const char * kOutputTwistTopicParameter = "topics.out.twist";
 inline constexpr const char * kControlModeTopicParameter = "topics.out.control_mode";
 inline constexpr const char * kTimeoutThresholdParameter = "timeout_threshold";
 
+/// Optional parameters (each has a default that keeps the plain Twist gate without a stop).
+/// Output as geometry_msgs/msg/TwistStamped instead of Twist, and the frame it names.
+inline constexpr const char * kOutputStampedParameter = "topics.out.stamped";
+inline constexpr const char * kOutputFrameIdParameter = "topics.out.frame_id";
+inline constexpr const char * kDefaultOutputFrameId = "base_link";
+/// The stop input (std_msgs/msg/Bool; empty = no stop input) and its heartbeat (s; 0 = none).
+inline constexpr const char * kStopTopicParameter = "stop.topic";
+inline constexpr const char * kStopHeartbeatParameter = "stop.heartbeat";
+
+/// Topic on which the node announces whether the stop is engaged, relative to the node.
+inline constexpr const char * kStoppedTopic = "stopped";
+
 /// Parameters of one mode, e.g. ModeParameter("teleops", "topic") is "states.teleops.topic".
 inline std::string ModeParameter(const std::string & mode_name, const std::string & key)
 {
   return "states." + mode_name + "." + key;
 }
+
+/// Per-mode keys: "topic", "transitions_to", "stamped" (optional, default false) and
+/// "max_age" (optional, seconds, 0 = no age gate; stamped inputs only).
 
 /// Output and input Twist profile: only the newest command matters, and a lost one is replaced
 /// by the next, so best effort with depth 1 and nothing kept for late joiners.
@@ -54,6 +69,24 @@ inline rclcpp::QoS ControlModeQoS()
 {
   return rclcpp::SystemDefaultsQoS()
          .keep_last(kControlModeHistoryDepth)
+         .reliability(rclcpp::ReliabilityPolicy::Reliable)
+         .durability(rclcpp::DurabilityPolicy::TransientLocal);
+}
+
+/// Stop input profile: best effort, depth 1, so that a publisher of any reliability matches.
+inline rclcpp::QoS StopInputQoS()
+{
+  return rclcpp::SystemDefaultsQoS()
+         .keep_last(1)
+         .reliability(rclcpp::ReliabilityPolicy::BestEffort)
+         .durability(rclcpp::DurabilityPolicy::Volatile);
+}
+
+/// Stop state profile: the newest state is all that matters, and a late joiner must learn it.
+inline rclcpp::QoS StoppedQoS()
+{
+  return rclcpp::SystemDefaultsQoS()
+         .keep_last(1)
          .reliability(rclcpp::ReliabilityPolicy::Reliable)
          .durability(rclcpp::DurabilityPolicy::TransientLocal);
 }
