@@ -1,5 +1,5 @@
 // A test fixture with one node on a single-threaded executor, in a freshly initialised
-// default context, and a bounded wait for a condition while spinning it.
+// default context, and bounded waits for a condition while spinning a node.
 #ifndef NODE_FIXTURE_HPP_
 #define NODE_FIXTURE_HPP_
 
@@ -13,12 +13,28 @@
 
 #include "rclcpp/rclcpp.hpp"
 
+/// Spins `node` on an executor of its own until `done` holds or `timeout` passes; returns the
+/// final value of `done`. Tests wait on conditions this way, never for a fixed time.
+inline bool spin_node_until(
+  const rclcpp::Node::SharedPtr & node, const std::function<bool()> & done,
+  std::chrono::milliseconds timeout,
+  std::chrono::milliseconds step = std::chrono::milliseconds(10))
+{
+  rclcpp::executors::SingleThreadedExecutor executor;
+  executor.add_node(node);
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!done() && std::chrono::steady_clock::now() < deadline) {
+    executor.spin_once(step);
+  }
+  return done();
+}
+
 class NodeFixture : public ::testing::Test
 {
 protected:
   NodeFixture(
     std::string node_name, std::string node_namespace = "",
-    std::chrono::milliseconds timeout = std::chrono::seconds(5),
+    std::chrono::milliseconds timeout = std::chrono::seconds(20),
     std::chrono::milliseconds step = std::chrono::milliseconds(10))
   : node_name_(std::move(node_name)), node_namespace_(std::move(node_namespace)),
     timeout_(timeout), step_(step)

@@ -33,7 +33,7 @@ protected:
 
 TEST_F(CrossProcessGraphTest, names_and_types_of_another_process_come_and_go)
 {
-  EXPECT_TRUE(has_node("/gx/graph_probe"));
+  EXPECT_TRUE(spin_until([&] {return has_node("/gx/graph_probe");}));
   {
     PeerProcess listener(
       {DDS_PEER_PATH, "listener", "/gx/remote_topic", "--name", "remote_listener"});

@@ -81,7 +81,7 @@ TEST_F(ExecutorsTest, spin_some_runs_each_ready_item_once_and_never_blocks)
   auto sub = node_->create_subscription<Int32>(
     "numbers", 10, [&received](Int32::ConstSharedPtr m) {received.push_back(m->data);});
   auto pub = node_->create_publisher<Int32>("numbers", 10);
-  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  const auto deadline = std::chrono::steady_clock::now() + 20s;
   while (pub->get_subscription_count() == 0u && std::chrono::steady_clock::now() < deadline) {
     executor.spin_some();
   }
@@ -158,7 +158,7 @@ TEST_F(ExecutorsTest, spin_wakes_for_data_from_another_thread_and_ends_on_shutdo
   auto other = std::make_shared<rclcpp::Node>("sender", "/ex");
   auto pub = other->create_publisher<Int32>("remote", 10);
   std::thread sender([&] {
-      const auto deadline = std::chrono::steady_clock::now() + 5s;
+      const auto deadline = std::chrono::steady_clock::now() + 20s;
       while (pub->get_subscription_count() == 0u && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(1ms);
       }

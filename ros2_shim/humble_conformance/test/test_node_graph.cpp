@@ -59,10 +59,13 @@ TEST_F(NodeGraphTest, topics_and_services_with_their_types)
 {
   auto alpha = std::make_shared<rclcpp::Node>("alpha", "/graph");
   auto publisher = alpha->create_publisher<std_msgs::msg::String>("chatter", 10);
+  // Every endpoint, the node's own ones too, is in the graph only once discovery reports it.
   ASSERT_TRUE(
     spin_until(
       [this] {
-        return node_->get_topic_names_and_types().count("/graph/chatter") == 1 &&
+        const auto topics = node_->get_topic_names_and_types();
+        return topics.count("/graph/chatter") == 1 && topics.count("/rosout") == 1 &&
+        topics.count("/parameter_events") == 1 &&
         node_->get_service_names_and_types().count("/graph/alpha/list_parameters") == 1;
       }));
   const auto topics = node_->get_topic_names_and_types();
@@ -87,8 +90,12 @@ TEST_F(NodeGraphTest, rosout_carries_exactly_the_node_logger_lines)
   auto mute = std::make_shared<rclcpp::Node>(
     "mute", "/logs", rclcpp::NodeOptions().enable_rosout(false));
   // Every node but the mute one has a /rosout publisher (observer and talker).
-  ASSERT_TRUE(spin_until([&subscription] {return subscription->get_publisher_count() == 2u;}));
-  EXPECT_EQ(node_->count_publishers("/rosout"), 2u);
+  ASSERT_TRUE(
+    spin_until(
+      [this, &subscription] {
+        return subscription->get_publisher_count() == 2u &&
+        node_->count_publishers("/rosout") == 2u;
+      }));
 
   RCLCPP_INFO(mute->get_logger(), "from the mute node");
   RCLCPP_INFO(talker->get_logger().get_child("part"), "from a child logger");
@@ -140,7 +147,11 @@ TEST(RosoutLifetime, disable_rosout_logs_leaves_nodes_without_a_rosout_publisher
   {
     auto node = std::make_shared<rclcpp::Node>("unheard");
     auto publisher = node->create_publisher<std_msgs::msg::String>("/heard", 10);
-    EXPECT_EQ(node->count_publishers("/heard"), 1u);
+    // The node's own publisher shows once discovery has reported it; a /rosout publisher,
+    // had the node made one, would have been reported before it.
+    EXPECT_TRUE(
+      spin_node_until(
+        node, [&node] {return node->count_publishers("/heard") == 1u;}, std::chrono::seconds(20)));
     EXPECT_EQ(node->count_publishers("/rosout"), 0u);
   }
   rclcpp::shutdown();

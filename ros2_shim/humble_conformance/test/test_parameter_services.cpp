@@ -6,6 +6,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "rcl_interfaces/msg/parameter_event.hpp"
@@ -190,12 +191,16 @@ TEST_F(ParameterServicesTest, list_by_prefix_and_depth)
   EXPECT_EQ(std::find(names.begin(), names.end(), "limits.max"), names.end());
 }
 
-TEST_F(ParameterServicesTest, parameter_events_announce_declare_set_and_undeclare)
+// One event per declare and per set, each with the node's fully qualified name and one list
+// filled; undeclare_parameter() is silent, while setting a dynamically typed parameter to
+// "not set" removes it with a deleted entry.
+TEST_F(ParameterServicesTest, parameter_events_announce_declare_and_set_but_not_undeclare)
 {
-  std::vector<rcl_interfaces::msg::ParameterEvent> events;
-  auto subscription = node_->create_subscription<rcl_interfaces::msg::ParameterEvent>(
+  using rcl_interfaces::msg::ParameterEvent;
+  std::vector<ParameterEvent> events;
+  auto subscription = node_->create_subscription<ParameterEvent>(
     "/parameter_events", rclcpp::ParameterEventsQoS(),
-    [&events](const rcl_interfaces::msg::ParameterEvent & event) {
+    [&events](const ParameterEvent & event) {
       if (event.node == "/tuning/param_server") {
         events.push_back(event);
       }
@@ -206,20 +211,38 @@ TEST_F(ParameterServicesTest, parameter_events_announce_declare_set_and_undeclar
   server_->declare_parameter("gain", 2, dynamic);
   server_->set_parameter(rclcpp::Parameter("gain", 3));
   server_->undeclare_parameter("gain");
-  ASSERT_TRUE(spin_until([&events] {return events.size() >= 3u;}));
-  ASSERT_EQ(events.size(), 3u);
-  const std::vector<rcl_interfaces::msg::Parameter> * parts[] = {
-    &events[0].new_parameters, &events[1].changed_parameters, &events[2].deleted_parameters};
-  for (size_t i = 0; i < 3; ++i) {
-    ASSERT_EQ(parts[i]->size(), 1u) << i;
-    EXPECT_EQ(parts[i]->front().name, "gain");
+  server_->declare_parameter("trim", 0.5, dynamic);
+  server_->set_parameter(rclcpp::Parameter("trim"));
+  EXPECT_FALSE(server_->has_parameter("trim"));
+  // The last event: once it is here, every earlier one is too (one reliable writer).
+  server_->declare_parameter("marker", true);
+  ASSERT_TRUE(
+    spin_until(
+      [&events] {
+        return !events.empty() && !events.back().new_parameters.empty() &&
+        events.back().new_parameters[0].name == "marker";
+      }));
+
+  ASSERT_EQ(events.size(), 5u);
+  enum List {kNew, kChanged, kDeleted};
+  const std::pair<List, const char *> expected[] = {
+    {kNew, "gain"}, {kChanged, "gain"}, {kNew, "trim"}, {kDeleted, "trim"}, {kNew, "marker"}};
+  for (size_t i = 0; i < 5; ++i) {
+    const ParameterEvent & event = events[i];
+    const std::vector<rcl_interfaces::msg::Parameter> * lists[] = {
+      &event.new_parameters, &event.changed_parameters, &event.deleted_parameters};
     EXPECT_EQ(
-      events[i].new_parameters.size() + events[i].changed_parameters.size() +
-      events[i].deleted_parameters.size(), 1u);
-    EXPECT_GT(events[i].stamp.sec, 0);
+      event.new_parameters.size() + event.changed_parameters.size() +
+      event.deleted_parameters.size(), 1u) << i;
+    const auto & list = *lists[expected[i].first];
+    ASSERT_EQ(list.size(), 1u) << i;
+    EXPECT_EQ(list[0].name, expected[i].second) << i;
+    EXPECT_GT(event.stamp.sec, 0);
   }
   EXPECT_EQ(events[0].new_parameters[0].value.integer_value, 2);
   EXPECT_EQ(events[1].changed_parameters[0].value.integer_value, 3);
+  // A deleted entry carries the value it was set to, not the one it had.
+  EXPECT_EQ(events[3].deleted_parameters[0].value.type, ParameterType::PARAMETER_NOT_SET);
 }
 
 TEST_F(ParameterServicesTest, a_node_without_parameter_services_offers_none)

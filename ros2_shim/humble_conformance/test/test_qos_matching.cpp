@@ -51,9 +51,13 @@ TEST_F(QosMatchingTest, reliable_publisher_reaches_reliable_and_best_effort_subs
   auto sub_r = subscribe("chatter", rclcpp::QoS(10).reliable(), reliable);
   auto sub_b = subscribe("chatter", rclcpp::QoS(10).best_effort(), best_effort);
   auto pub = node_->create_publisher<Int32>("chatter", rclcpp::QoS(10).reliable());
-  ASSERT_TRUE(spin_until([&] {return pub->get_subscription_count() == 2u;}));
-  EXPECT_EQ(sub_r->get_publisher_count(), 1u);
-  EXPECT_EQ(sub_b->get_publisher_count(), 1u);
+  // Each side learns of the match on its own.
+  ASSERT_TRUE(
+    spin_until(
+      [&] {
+        return pub->get_subscription_count() == 2u && sub_r->get_publisher_count() == 1u &&
+        sub_b->get_publisher_count() == 1u;
+      }));
 
   pub->publish(make(7));
   ASSERT_TRUE(spin_until([&] {return reliable.size() == 1u && best_effort.size() == 1u;}));
@@ -69,10 +73,13 @@ TEST_F(QosMatchingTest, best_effort_publisher_does_not_reach_reliable_subscripti
   auto sub_r = subscribe("lossy", rclcpp::QoS(10).reliable(), reliable);
   auto sub_b = subscribe("lossy", rclcpp::SensorDataQoS(), best_effort);
   auto pub = node_->create_publisher<Int32>("lossy", rclcpp::SensorDataQoS());
-  ASSERT_TRUE(spin_until([&] {return pub->get_subscription_count() == 1u;}));
-  // The graph still counts every endpoint, whatever its QoS.
-  EXPECT_EQ(node_->count_subscribers("lossy"), 2u);
-  EXPECT_EQ(node_->count_publishers("/qos/lossy"), 1u);
+  // The graph still counts every endpoint, whatever its QoS, once discovery reports them.
+  ASSERT_TRUE(
+    spin_until(
+      [&] {
+        return pub->get_subscription_count() == 1u && sub_b->get_publisher_count() == 1u &&
+        node_->count_subscribers("lossy") == 2u && node_->count_publishers("/qos/lossy") == 1u;
+      }));
   EXPECT_EQ(sub_r->get_publisher_count(), 0u);
 
   pub->publish(make(1));
@@ -89,7 +96,9 @@ TEST_F(QosMatchingTest, volatile_publisher_does_not_reach_transient_local_subscr
   auto sub_d = subscribe("state", rclcpp::QoS(5).transient_local(), durable);
   auto sub_v = subscribe("state", rclcpp::QoS(5), plain);
   auto pub = node_->create_publisher<Int32>("state", rclcpp::QoS(5).durability_volatile());
-  ASSERT_TRUE(spin_until([&] {return pub->get_subscription_count() == 1u;}));
+  ASSERT_TRUE(
+    spin_until(
+      [&] {return pub->get_subscription_count() == 1u && sub_v->get_publisher_count() == 1u;}));
   EXPECT_EQ(sub_d->get_publisher_count(), 0u);
 
   pub->publish(make(3));
@@ -162,6 +171,7 @@ TEST_F(QosMatchingTest, transient_local_publisher_replays_its_depth_to_late_join
   EXPECT_TRUE(late_volatile.empty());
 
   // After matching both get new samples.
+  ASSERT_TRUE(spin_until([&] {return pub->get_subscription_count() == 2u;}));
   pub->publish(make(6));
   ASSERT_TRUE(spin_until([&] {return late_durable.size() == 4u && late_volatile.size() == 1u;}));
   EXPECT_EQ(late_durable.back(), 6);
@@ -187,11 +197,18 @@ TEST_F(QosMatchingTest, keep_last_drops_the_oldest_and_keep_all_keeps_everything
   auto sub_last = subscribe("burst", rclcpp::QoS(rclcpp::KeepLast(2)), last_two);
   auto sub_all = subscribe("burst", rclcpp::QoS(rclcpp::KeepAll()), all);
   auto pub = node_->create_publisher<Int32>("burst", rclcpp::QoS(rclcpp::KeepAll()));
-  ASSERT_TRUE(spin_until([&] {return pub->get_subscription_count() == 2u;}));
+  ASSERT_TRUE(
+    spin_until(
+      [&] {
+        return pub->get_subscription_count() == 2u && sub_last->get_publisher_count() == 1u &&
+        sub_all->get_publisher_count() == 1u;
+      }));
   for (int i = 1; i <= 50; ++i) {
     pub->publish(make(i));
   }
-  ASSERT_TRUE(spin_until([&] {return all.size() == 50u && !last_two.empty() && last_two.back() == 50;}));
+  ASSERT_TRUE(
+    spin_until(
+      [&] {return all.size() == 50u && !last_two.empty() && last_two.back() == 50;}));
   EXPECT_EQ(last_two, (std::vector<int>{49, 50}));
   for (int i = 0; i < 50; ++i) {
     EXPECT_EQ(all[static_cast<size_t>(i)], i + 1);

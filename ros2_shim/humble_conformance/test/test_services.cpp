@@ -55,7 +55,7 @@ TEST_F(ServicesTest, future_round_trip_and_request_ids)
 {
   auto service = make_length_service("lengths");
   auto client = node_->create_client<Srv>("lengths");
-  ASSERT_TRUE(client->wait_for_service(5s));
+  ASSERT_TRUE(client->wait_for_service(20s));
   EXPECT_TRUE(client->service_is_ready());
   EXPECT_EQ(std::string(client->get_service_name()), "/svc/lengths");
   EXPECT_EQ(std::string(service->get_service_name()), "/svc/lengths");
@@ -75,9 +75,10 @@ TEST_F(ServicesTest, free_spin_until_future_complete_with_a_node)
   executor_->remove_node(node_);
   auto service = make_length_service("free");
   auto client = node_->create_client<Srv>("free");
-  ASSERT_TRUE(client->wait_for_service(5s));
+  ASSERT_TRUE(client->wait_for_service(20s));
   auto result = client->async_send_request(request_of({"xy"}));
-  ASSERT_EQ(rclcpp::spin_until_future_complete(node_, result, 5s), rclcpp::FutureReturnCode::SUCCESS);
+  ASSERT_EQ(
+    rclcpp::spin_until_future_complete(node_, result, 20s), rclcpp::FutureReturnCode::SUCCESS);
   EXPECT_EQ(result.get()->types, (std::vector<uint8_t>{2}));
 }
 
@@ -85,7 +86,7 @@ TEST_F(ServicesTest, callback_forms_run_in_the_executor)
 {
   auto service = make_length_service("cb");
   auto client = node_->create_client<Srv>("cb");
-  ASSERT_TRUE(client->wait_for_service(5s));
+  ASSERT_TRUE(client->wait_for_service(20s));
 
   std::vector<uint8_t> plain;
   client->async_send_request(
@@ -126,8 +127,8 @@ TEST_F(ServicesTest, header_and_deferred_service_forms)
 
   auto c1 = node_->create_client<Srv>("header");
   auto c2 = node_->create_client<Srv>("deferred");
-  ASSERT_TRUE(c1->wait_for_service(5s));
-  ASSERT_TRUE(c2->wait_for_service(5s));
+  ASSERT_TRUE(c1->wait_for_service(20s));
+  ASSERT_TRUE(c2->wait_for_service(20s));
 
   auto r1 = c1->async_send_request(request_of({}));
   ASSERT_EQ(executor_->spin_until_future_complete(r1, 5s), rclcpp::FutureReturnCode::SUCCESS);

@@ -26,8 +26,7 @@ std::unique_ptr<shim::ParameterStore> make_parameter_store(
     base.get_fully_qualified_name(), options.parameter_overrides(),
     base.shim_local_arguments(), base.shim_global_arguments());
   return std::make_unique<shim::ParameterStore>(
-    std::move(overrides), options.allow_undeclared_parameters(),
-    options.automatically_declare_parameters_from_overrides());
+    std::move(overrides), options.allow_undeclared_parameters());
 }
 
 }  // namespace
@@ -110,7 +109,11 @@ Node::Node(
         shim_publish_parameter_event(new_parameters, changed_parameters, deleted_parameters);
       });
   }
-  // Declared once the event publisher exists, so that it is announced like any other.
+  // Declared once the event publisher exists, so that they are announced like any other:
+  // first the overrides nobody declared (if asked for), then use_sim_time, in rclcpp's order.
+  if (options.automatically_declare_parameters_from_overrides()) {
+    node_parameters_->shim_store().declare_parameters_from_overrides();
+  }
   if (!node_parameters_->has_parameter("use_sim_time")) {
     node_parameters_->declare_parameter("use_sim_time", rclcpp::ParameterValue(false));
   }

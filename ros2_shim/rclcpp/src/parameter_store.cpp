@@ -26,11 +26,6 @@ struct ParameterStore::Event
   std::vector<rclcpp::Parameter> new_parameters;
   std::vector<rclcpp::Parameter> changed_parameters;
   std::vector<rclcpp::Parameter> deleted_parameters;
-
-  bool empty() const
-  {
-    return new_parameters.empty() && changed_parameters.empty() && deleted_parameters.empty();
-  }
 };
 
 /// Refuses re-entry from on-set callbacks, which would see half-applied state.
@@ -251,17 +246,17 @@ SetParametersResult declare_common(
 
 ParameterStore::ParameterStore(
   std::map<std::string, rclcpp::ParameterValue> overrides,
-  bool allow_undeclared_parameters,
-  bool automatically_declare_parameters_from_overrides)
+  bool allow_undeclared_parameters)
 : overrides_(std::move(overrides)), allow_undeclared_(allow_undeclared_parameters)
+{}
+
+void ParameterStore::declare_parameters_from_overrides()
 {
-  if (automatically_declare_parameters_from_overrides) {
-    ParameterDescriptor descriptor;
-    descriptor.dynamic_typing = true;
-    for (const auto & pair : overrides_) {
-      if (!has_parameter(pair.first)) {
-        declare_parameter(pair.first, pair.second, descriptor, true);
-      }
+  ParameterDescriptor descriptor;
+  descriptor.dynamic_typing = true;
+  for (const auto & pair : overrides_) {
+    if (!has_parameter(pair.first)) {
+      declare_parameter(pair.first, pair.second, descriptor, true);
     }
   }
 }
@@ -281,7 +276,9 @@ void ParameterStore::emit(const Event & event)
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     sink = sink_;
   }
-  if (sink && !event.empty()) {
+  // Every successful declaration or set is announced, even one that carries no parameter
+  // (a declaration without a value, an empty set): subscribers count on one event per call.
+  if (sink) {
     sink(event.new_parameters, event.changed_parameters, event.deleted_parameters);
   }
 }
@@ -371,27 +368,24 @@ ParameterStore::declare_parameter(
 void
 ParameterStore::undeclare_parameter(const std::string & name)
 {
-  Event event;
-  {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    MutationGuard guard(modification_in_progress_);
-    auto it = parameters_.find(name);
-    if (it == parameters_.end()) {
-      throw rclcpp::exceptions::ParameterNotDeclaredException(
-              "cannot undeclare parameter '" + name + "' which has not yet been declared");
-    }
-    if (it->second.descriptor.read_only) {
-      throw rclcpp::exceptions::ParameterImmutableException(
-              "cannot undeclare parameter '" + name + "' because it is read-only");
-    }
-    if (!it->second.descriptor.dynamic_typing) {
-      throw rclcpp::exceptions::InvalidParameterTypeException{
-              name, "cannot undeclare an statically typed parameter"};
-    }
-    event.deleted_parameters.emplace_back(name, it->second.value);
-    parameters_.erase(it);
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  MutationGuard guard(modification_in_progress_);
+  auto it = parameters_.find(name);
+  if (it == parameters_.end()) {
+    throw rclcpp::exceptions::ParameterNotDeclaredException(
+            "cannot undeclare parameter '" + name + "' which has not yet been declared");
   }
-  emit(event);
+  if (it->second.descriptor.read_only) {
+    throw rclcpp::exceptions::ParameterImmutableException(
+            "cannot undeclare parameter '" + name + "' because it is read-only");
+  }
+  if (!it->second.descriptor.dynamic_typing) {
+    throw rclcpp::exceptions::InvalidParameterTypeException{
+            name, "cannot undeclare an statically typed parameter"};
+  }
+  // Not announced on /parameter_events, as in rclcpp: only a set to PARAMETER_NOT_SET
+  // reports a deleted parameter.
+  parameters_.erase(it);
 }
 
 bool
@@ -511,7 +505,8 @@ ParameterStore::set_atomically_locked(
   for (const rclcpp::Parameter * parameter : to_undeclare) {
     auto it = candidate.find(parameter->get_name());
     if (it != candidate.end()) {
-      event.deleted_parameters.emplace_back(it->first, parameters_.at(it->first).value);
+      // Reported with the value just set (not set), as rclcpp does, not the one it had.
+      event.deleted_parameters.emplace_back(it->first, it->second.value);
       candidate.erase(it);
     }
   }

@@ -13,13 +13,16 @@
 //
 // API (namespace rclcpp::shim):
 //   ParameterStore(std::map<std::string, rclcpp::ParameterValue> overrides,
-//                  bool allow_undeclared_parameters,
-//                  bool automatically_declare_parameters_from_overrides);
+//                  bool allow_undeclared_parameters);
 //       overrides: the resolved map (see arguments.hpp resolve_parameter_overrides()).
-//       With automatic declaration every override is declared at once, dynamically typed.
+//   void declare_parameters_from_overrides();
+//       declares every override not declared yet, dynamically typed, each announced like a
+//       declare_parameter() call (the node calls it once its event sink is in place).
 //   void set_event_sink(EventSink sink);
-//       called after every successful change (outside the lock) with the new, changed and
-//       deleted parameters; the node publishes them as a ParameterEvent.
+//       called (outside the lock) after every successful declare_parameter() and
+//       set_parameters_atomically(), once per call even when the lists are empty, with the
+//       new, changed and deleted parameters; the node publishes them as a ParameterEvent.
+//       undeclare_parameter() is not reported.
 //   const ParameterValue & declare_parameter(name, const ParameterValue & default_value,
 //       const ParameterDescriptor & = {}, bool ignore_override = false);
 //   const ParameterValue & declare_parameter(name, ParameterType type,
@@ -114,8 +117,10 @@ public:
   RCLCPP_PUBLIC
   ParameterStore(
     std::map<std::string, rclcpp::ParameterValue> overrides,
-    bool allow_undeclared_parameters,
-    bool automatically_declare_parameters_from_overrides);
+    bool allow_undeclared_parameters);
+
+  RCLCPP_PUBLIC
+  void declare_parameters_from_overrides();
 
   RCLCPP_PUBLIC
   ~ParameterStore();
