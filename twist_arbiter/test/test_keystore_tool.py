@@ -230,6 +230,27 @@ class TestDocuments:
         assert rule_topics(grant, 'deny_rule', 'subscribe') == {
             'rt/robot1/gate/x', 'rt/robot1/y', 'rt/z'}
 
+    def test_policy_includes(self, tmp_path):
+        xi = 'xmlns:xi="http://www.w3.org/2001/XInclude"'
+        (tmp_path / 'node.xml').write_text(
+            '<profile><topics publish="ALLOW"><topic>/rosout</topic></topics></profile>')
+        (tmp_path / 'part.xml').write_text(
+            f'<policy version="0.2.0" {xi}><enclaves><enclave path="/e"><profiles>'
+            '<profile ns="/" node="n"><xi:include href="node.xml" xpointer="xpointer('
+            '/profile/*)"/></profile></profiles></enclave></enclaves></policy>')
+        (tmp_path / 'policy.xml').write_text(
+            f'<policy version="0.2.0" {xi}><enclaves><xi:include href="part.xml" '
+            'xpointer="xpointer(/policy/enclaves/*)"/></enclaves></policy>')
+        root = make_keystore_with(tmp_path / 'ks', '/e', tmp_path / 'policy.xml')
+        (grant,) = grants(root, '/e')
+        assert rule_topics(grant, 'allow_rule', 'publish') == {'rt/rosout',
+                                                               'ros_discovery_info'}
+        (tmp_path / 'loop.xml').write_text(
+            f'<policy version="0.2.0" {xi}><enclaves><xi:include href="loop.xml" '
+            'xpointer="xpointer(/policy/enclaves/*)"/></enclaves></policy>')
+        result = run('create_permission', root, '/e', tmp_path / 'loop.xml', check=False)
+        assert result.returncode == 1 and 'loops' in result.stderr
+
     def test_new_enclave_allows_all_until_a_policy_and_rerun_keeps_it(self, tmp_path):
         root = tmp_path / 'ks'
         run('create_keystore', root)
@@ -243,6 +264,12 @@ class TestDocuments:
         (grant,) = grants(root, '/twist_arbiter')
         assert 'rt/*' not in rule_topics(grant, 'allow_rule', 'publish')
         assert (root / 'enclaves' / 'twist_arbiter' / 'cert.pem').read_text() == cert
+        # The root enclave lives in enclaves/ itself, beside the governance it links to.
+        run('create_enclave', root, '/')
+        governance = root / 'enclaves' / 'governance.p7s'
+        assert not governance.is_symlink()
+        openssl('smime', '-verify', '-text', '-in', governance, '-out', os.devnull,
+                '-CAfile', root / 'public' / 'permissions_ca.cert.pem')
 
 
 def make_keystore_with(root, enclave, policy):
