@@ -5,7 +5,7 @@
 set -euo pipefail
 
 REPO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-PRODUCT_PACKAGES=(corvan_msgs rclcpp_tarvek scrivo twist_arbiter)
+PRODUCT_PACKAGES=(corvan_msgs rclcpp_tarvek scrivo twist_arbiter twist_arbiter_console)
 
 # Debian's ROS tooling (colcon, ament, rosidl) lives in /usr/bin/python3; a pyenv or venv
 # python earlier on PATH must not be picked up by colcon or by CMake.
@@ -32,8 +32,14 @@ HOST_PACKAGES=(
   libfmt-dev libyaml-cpp-dev libyaml-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3-yaml
+  libcpp-httplib-dev nlohmann-json3-dev libcli11-dev libjs-chart.js
+  chromium python3-websocket
 )
-ROS_PACKAGES=(libfmt-dev libbenchmark-dev)
+# twist_arbiter_console: web server, JSON, command line, the plot library, and for its browser
+# test a headless chromium driven from Python.
+ROS_PACKAGES=(libfmt-dev libbenchmark-dev
+  libcpp-httplib-dev nlohmann-json3-dev libcli11-dev libjs-chart.js
+  chromium python3-websocket)
 
 ros_world() {
   # Real ROS 2 Humble: already sourced, or installed in the usual place.
