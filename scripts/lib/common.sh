@@ -36,10 +36,11 @@ HOST_PACKAGES=(
   chromium python3-websocket
 )
 # twist_arbiter_console: web server, JSON, command line, the plot library, and for its browser
-# test a headless chromium driven from Python.
+# test a headless chromium driven from Python (Ubuntu ships chromium only as a snap, so there
+# the browser test is skipped unless one is on PATH).
 ROS_PACKAGES=(libfmt-dev libbenchmark-dev
   libcpp-httplib-dev nlohmann-json3-dev libcli11-dev libjs-chart.js
-  chromium python3-websocket)
+  python3-websocket)
 
 ros_world() {
   # Real ROS 2 Humble: already sourced, or installed in the usual place.

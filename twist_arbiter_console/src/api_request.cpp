@@ -27,7 +27,8 @@ std::optional<json> ParseObject(
   json document;
   try {
     document = json::parse(body);
-  } catch (const json::parse_error & e) {
+  } catch (const json::exception & e) {
+    // Syntax errors, and numbers beyond a double ("1e999"), which the parser reports apart.
     error = std::string("malformed JSON: ") + e.what();
     return std::nullopt;
   }
