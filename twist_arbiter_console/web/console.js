@@ -28,6 +28,8 @@ const marksPlugin = {
     const now = serverNow();
     ctx.save();
     ctx.font = '11px system-ui, sans-serif';
+    // Labels go on the first of three rows where they overlap no earlier label.
+    const rowsEnd = [-Infinity, -Infinity, -Infinity];
     for (const mark of view.marks) {
       const x = scales.x.getPixelForValue(mark.t - now);
       if (x < chartArea.left || x > chartArea.right) continue;
@@ -39,17 +41,25 @@ const marksPlugin = {
       ctx.moveTo(x, chartArea.top);
       ctx.lineTo(x, chartArea.bottom);
       ctx.stroke();
+      const text = watchdog ? 'watchdog' : mark.label;
+      const width = ctx.measureText(text).width;
+      const left = x + 4 + width > chartArea.right ? x - 4 - width : x + 4;
+      const row = rowsEnd.findIndex((end) => end < left);
+      if (row < 0) continue;  // crowded: the line alone says enough
+      rowsEnd[row] = left + width + 4;
       ctx.fillStyle = ctx.strokeStyle;
-      ctx.fillText(watchdog ? 'watchdog' : mark.label, x + 3, chartArea.top + (watchdog ? 24 : 11));
+      ctx.fillText(text, left, chartArea.top + 11 + row * 13);
     }
     ctx.restore();
   },
 };
 
-function dataset(label, color, dashed) {
+// The output as sharp lines on top; the active input as wide translucent bands beneath, so that
+// a command passed through unchanged shows as a line inside its band.
+function dataset(label, color, input) {
   return {
-    label, data: [], borderColor: color, backgroundColor: color, borderWidth: dashed ? 1.5 : 2,
-    borderDash: dashed ? [5, 4] : [], pointRadius: 0, stepped: 'before', parsing: false,
+    label, data: [], borderColor: color, backgroundColor: color, borderWidth: input ? 7 : 2,
+    pointRadius: 0, stepped: 'before', parsing: false, order: input ? 1 : 0,
   };
 }
 
@@ -59,8 +69,8 @@ const chart = new Chart($('plot'), {
     datasets: [
       dataset('output linear x (m/s)', '#3ea6ff', false),
       dataset('output angular z (rad/s)', '#f0883e', false),
-      dataset('input linear x', '#9ecbff', true),
-      dataset('input angular z', '#ffc58f', true),
+      dataset('input linear x', 'rgba(62, 166, 255, 0.28)', true),
+      dataset('input angular z', 'rgba(240, 136, 62, 0.28)', true),
     ],
   },
   options: {
