@@ -63,15 +63,15 @@ void FrameHub::Publish(std::string frame)
   changed_.notify_all();
 }
 
-std::optional<std::string> FrameHub::WaitAfter(uint64_t & seq, std::chrono::milliseconds timeout)
+std::optional<std::string> FrameHub::WaitAfter(
+  uint64_t & seq, std::chrono::milliseconds timeout, bool & skipped)
 {
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait_for(lock, timeout, [&] {return closed_ || seq_ > seq;});
   if (closed_ || seq_ <= seq) {
     return std::nullopt;
   }
-  // A stream that fell behind skips to the newest frame; the plot data of skipped frames is
-  // lost to it, which is why frames are small and the stream is rarely behind.
+  skipped = seq_ > seq + 1;
   seq = seq_;
   return frame_;
 }
@@ -160,6 +160,7 @@ void ControllerWatch::Tick()
   DrivePad();
 
   const double now = WallNow();
+  std::lock_guard<std::mutex> frame_lock(frame_mutex_);
   json increment = history_.TakeIncrement(now);
   const auto steady = Clock::now();
   bool send = !increment["empty"].get<bool>() || steady - last_frame_ >= kIdleFrame;
@@ -201,8 +202,16 @@ void ControllerWatch::CheckReachable()
   }
   if (!ready) {
     fetch_pending_ = false;
+    if (!warned_unreachable_ && Clock::now() - started_ > timeout_) {
+      // As twist_arbiter_ctl would fail here; a console keeps looking and says so on the page.
+      warned_unreachable_ = true;
+      RCLCPP_WARN(
+        node_->get_logger(), "no controller %s found within %g s; still looking", fqn_.c_str(),
+        options_.timeout_s);
+    }
     return;
   }
+  warned_unreachable_ = true;
   if (fetch_pending_ && Clock::now() - fetch_started_ > timeout_) {
     // The answer was lost (the controller left mid-way); ask again.
     parameters_client_->prune_pending_requests();
@@ -530,8 +539,12 @@ json ControllerWatch::StateJson(double now) const
   return state;
 }
 
-std::string ControllerWatch::FullFrame()
+std::string ControllerWatch::FullFrame(uint64_t * seq)
 {
+  std::lock_guard<std::mutex> frame_lock(frame_mutex_);
+  if (seq) {
+    *seq = hub_.seq();
+  }
   const double now = WallNow();
   json frame;
   {

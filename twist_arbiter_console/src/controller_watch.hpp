@@ -41,8 +41,10 @@ class FrameHub
 {
 public:
   void Publish(std::string frame);
-  /// Waits up to @p timeout for a frame after @p seq; nullopt on timeout or close.
-  std::optional<std::string> WaitAfter(uint64_t & seq, std::chrono::milliseconds timeout);
+  /// Waits up to @p timeout for a frame after @p seq; nullopt on timeout or close. Sets
+  /// @p skipped when frames after @p seq were missed (the caller then resends everything).
+  std::optional<std::string> WaitAfter(
+    uint64_t & seq, std::chrono::milliseconds timeout, bool & skipped);
   uint64_t seq() const;
   void Close();
   bool closed() const;
@@ -76,8 +78,9 @@ public:
   Answer Pad(const PadCommand & command);
   void PadRelease();
 
-  /// The whole state and history, as the first frame of a stream and for GET /api/state.
-  std::string FullFrame();
+  /// The whole state and history, as the first frame of a stream and for GET /api/state;
+  /// @p seq is the number of the newest frame it includes.
+  std::string FullFrame(uint64_t * seq = nullptr);
   FrameHub & hub() {return hub_;}
 
   /// True once the controller's parameters were read.
@@ -155,6 +158,8 @@ private:
   Clock::time_point mode_subscribed_at_;
   Clock::time_point last_input_;
   Clock::time_point last_frame_;
+  Clock::time_point started_{Clock::now()};
+  bool warned_unreachable_{false};
 
   // Shared with the web server's threads.
   mutable std::mutex mutex_;
@@ -170,6 +175,9 @@ private:
   std::optional<std::string> last_answer_;
   bool dirty_{true};
 
+  // Held from taking an increment to publishing it, and while a full frame is made, so a new
+  // stream neither misses an increment nor gets one twice.
+  std::mutex frame_mutex_;
   LiveHistory history_;
   std::unique_ptr<DeadMan> dead_man_;
   FrameHub hub_;

@@ -161,18 +161,21 @@ void WebServer::Routes()
         "text/event-stream",
         [this, stream](size_t, httplib::DataSink & sink) {
           std::string chunk;
+          bool skipped = false;
           if (!stream->started) {
             stream->started = true;
-            stream->seq = watch_.hub().seq();
-            chunk = "retry: 1000\ndata: " + watch_.FullFrame() + "\n\n";
+            chunk = "retry: 1000\ndata: " + watch_.FullFrame(&stream->seq) + "\n\n";
           } else {
-            const auto frame = watch_.hub().WaitAfter(stream->seq, std::chrono::seconds(2));
+            const auto frame =
+            watch_.hub().WaitAfter(stream->seq, std::chrono::seconds(2), skipped);
             if (watch_.hub().closed()) {
               sink.done();
               return true;
             }
-            // A comment line keeps idle proxies from closing the stream and finds dead peers.
-            chunk = frame ? "data: " + *frame + "\n\n" : ": idle\n\n";
+            // A stream that fell behind missed increments: it gets everything afresh. A comment
+            // line keeps idle proxies from closing the stream and finds dead peers.
+            chunk = skipped ? "data: " + watch_.FullFrame(&stream->seq) + "\n\n" :
+            frame ? "data: " + *frame + "\n\n" : ": idle\n\n";
           }
           return sink.write(chunk.data(), chunk.size());
         },

@@ -106,7 +106,10 @@ protected:
     return true;
   }
 
-  std::string Cookie() const {return "twist_arbiter_console_" + std::to_string(port_) + "=" + token_;}
+  std::string Cookie() const
+  {
+    return "twist_arbiter_console_" + std::to_string(port_) + "=" + token_;
+  }
 
   std::optional<json> State()
   {
@@ -186,7 +189,8 @@ TEST_F(ConsoleHttp, ForeignHostAndOriginRefused)
 {
   // DNS rebinding: the right token under a name that is not ours.
   const auto rebound = client_->Get(
-    ("/api/state?token=" + token_).c_str(), {{"Host", "attacker.example:" + std::to_string(port_)}});
+    ("/api/state?token=" + token_).c_str(),
+    {{"Host", "attacker.example:" + std::to_string(port_)}});
   ASSERT_TRUE(rebound);
   EXPECT_EQ(403, rebound->status);
   // A page of another site posting with the browser's cookie.

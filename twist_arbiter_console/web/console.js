@@ -199,7 +199,8 @@ function renderConnection() {
   const age = $('data-age');
   if (s && s.last_output) {
     const seconds = Math.max(0, serverNow() - s.last_output);
-    age.textContent = `last output ${seconds < 10 ? seconds.toFixed(1) : Math.round(seconds)} s ago`;
+    const shown = seconds < 10 ? seconds.toFixed(1) : Math.round(seconds);
+    age.textContent = `last output ${shown} s ago`;
   } else {
     age.textContent = 'no output seen yet';
   }
@@ -242,7 +243,8 @@ async function command(path, body, what) {
   try {
     const a = await post(path, body);
     box.className = `answer ${a.success ? 'ok' : 'refused'}`;
-    box.textContent = `${what}: ${a.success ? 'done' : 'refused'}${a.message ? ` (${a.message})` : ''}`;
+    const detail = a.message ? ` (${a.message})` : '';
+    box.textContent = `${what}: ${a.success ? 'done' : 'refused'}${detail}`;
   } catch (e) {
     box.className = 'answer refused';
     box.textContent = `${what}: no answer from the console`;
