@@ -196,8 +196,10 @@ void ControllerWatch::CheckReachable()
         stop_publisher_ = false;
       }
     }
-    stop_publisher_ = ready && node_->count_publishers(
+    const bool stop_publisher = ready && node_->count_publishers(
       fqn_ + "/" + interface::kStoppedTopic) > 0;
+    dirty_ = dirty_ || stop_publisher != stop_publisher_;
+    stop_publisher_ = stop_publisher;
     refetch = ready && !configured_;
   }
   if (!ready) {

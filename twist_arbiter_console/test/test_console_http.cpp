@@ -23,6 +23,7 @@
 #include "corvan_msgs/msg/control_mode.hpp"
 #include "geometry_msgs/msg/twist.hpp"
 #include "rclcpp/rclcpp.hpp"
+#include "std_msgs/msg/bool.hpp"
 #include "subprocess.hpp"
 
 namespace
@@ -301,6 +302,29 @@ TEST_F(ConsoleHttp, PadDeadManEndsTheCommands)
   ASSERT_TRUE(SpinUntil([&] {return mode_ == 0;}));
 }
 
+TEST_F(ConsoleHttp, StopStateOnlyWhereThereIsAStopInput)
+{
+  // The shipped configuration has no stop input: nothing to show.
+  EXPECT_TRUE(State()->at("stop").is_null());
+  // A controller with one announces its state on ~/stopped (reliable, transient local).
+  auto stopped = probe_->create_publisher<std_msgs::msg::Bool>(
+    "/twist_arbiter/stopped", rclcpp::QoS(1).reliable().transient_local());
+  std_msgs::msg::Bool engaged;
+  engaged.data = true;
+  stopped->publish(engaged);
+  ASSERT_TRUE(
+    SpinUntil(
+      [&] {
+        const auto stop = State()->at("stop");
+        return !stop.is_null() && stop.at("engaged") == true;
+      }));
+  engaged.data = false;
+  stopped->publish(engaged);
+  ASSERT_TRUE(SpinUntil([&] {return State()->at("stop").at("engaged") == false;}));
+  stopped.reset();
+  ASSERT_TRUE(SpinUntil([&] {return State()->at("stop").is_null();}));
+}
+
 TEST_F(ConsoleHttp, CommandFloodIs429)
 {
   int limited = 0;
@@ -323,7 +347,10 @@ TEST_F(ConsoleHttp, ControllerGoneShowsAtOnce)
   const auto seconds = std::chrono::duration<double>(Clock::now() - start).count();
   RecordProperty("gone_after_s", std::to_string(seconds));
   EXPECT_LT(seconds, 3.0);  // 1 s on an idle machine; a wide window on a loaded one
-  EXPECT_EQ(503, Post("/api/stop", "{}")->status);
+  // Once the flood test's rate limit has refilled, commands say the controller is not there.
+  int status = 0;
+  SpinUntil([&] {return (status = Post("/api/stop", "{}")->status) != 429;}, 10s);
+  EXPECT_EQ(503, status);
   controller_->Wait(20s);
 }
 
