@@ -191,9 +191,13 @@ void ControllerWatch::CheckReachable()
       dirty_ = true;
       reachable_ = ready;
       if (!ready) {
-        // A controller that comes back may have been restarted with another configuration.
+        // A controller that comes back may have been restarted with another configuration, and
+        // until then its mode is not known.
         configured_ = false;
         stop_publisher_ = false;
+        mode_.reset();
+        mode_since_.reset();
+        stopped_.reset();
       }
     }
     const bool stop_publisher = ready && node_->count_publishers(

@@ -347,6 +347,7 @@ TEST_F(ConsoleHttp, ControllerGoneShowsAtOnce)
   const auto seconds = std::chrono::duration<double>(Clock::now() - start).count();
   RecordProperty("gone_after_s", std::to_string(seconds));
   EXPECT_LT(seconds, 3.0);  // 1 s on an idle machine; a wide window on a loaded one
+  EXPECT_TRUE(State()->at("mode").is_null());  // no longer known
   // Once the flood test's rate limit has refilled, commands say the controller is not there.
   int status = 0;
   SpinUntil([&] {return (status = Post("/api/stop", "{}")->status) != 429;}, 10s);
