@@ -175,7 +175,8 @@ function renderState(s) {
   if (!wanted.length) box.textContent = usable ? 'no switch allowed from here' : '';
   for (const b of box.querySelectorAll('button')) b.disabled = !usable;
   $('previous').disabled = !usable || !mode;
-  $('stop').disabled = !usable || !mode || mode.id === 0;
+  // Stop stays pressable whenever the controller can hear it, even in none.
+  $('stop').disabled = !usable || !mode;
   renderPadState();
 }
 
