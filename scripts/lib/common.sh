@@ -5,7 +5,7 @@
 set -euo pipefail
 
 REPO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-PRODUCT_PACKAGES=(corvan_msgs rclcpp_tarvek scrivo twist_arbiter)
+PRODUCT_PACKAGES=(corvan_msgs rclcpp_tarvek scrivo twist_arbiter twist_arbiter_console)
 
 # Debian's ROS tooling (colcon, ament, rosidl) lives in /usr/bin/python3; a pyenv or venv
 # python earlier on PATH must not be picked up by colcon or by CMake.
@@ -33,8 +33,16 @@ HOST_PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3-yaml
   openssl ament-cmake-pytest python3-pytest
+  libcpp-httplib-dev nlohmann-json3-dev libcli11-dev libjs-chart.js
+  chromium python3-websocket
 )
-ROS_PACKAGES=(libfmt-dev libbenchmark-dev openssl python3-pytest)
+# twist_arbiter_console: web server, JSON, command line, the plot library, and for its browser
+# test a headless chromium driven from Python (Ubuntu ships chromium only as a snap, so there
+# the browser test is skipped unless one is on PATH). openssl and pytest: the keystore tool and
+# its tests.
+ROS_PACKAGES=(libfmt-dev libbenchmark-dev openssl python3-pytest
+  libcpp-httplib-dev nlohmann-json3-dev libcli11-dev libjs-chart.js
+  python3-websocket)
 
 ros_world() {
   # Real ROS 2 Humble: already sourced, or installed in the usual place.
