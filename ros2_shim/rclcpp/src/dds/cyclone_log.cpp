@@ -64,8 +64,9 @@ void sink(void *, const dds_log_data_t * data)
   if (!data || !data->message) {
     return;
   }
-  // The message starts with Cyclone's own header (time, thread); rcutils adds its own.
-  size_t begin = data->hdrsize <= data->size ? data->hdrsize : 0;
+  // The sink gets the text without Cyclone's header (time, thread; hdrsize is its length in
+  // Cyclone's own files) and `size` without the final newline.
+  const size_t begin = 0;
   size_t end = data->size;
   while (end > begin && (data->message[end - 1] == '\n' || data->message[end - 1] == '\r')) {
     --end;
