@@ -498,7 +498,7 @@ TEST_F(SertypeTest, a_flood_of_malformed_samples_makes_a_line_a_second_on_stderr
   }
   ASSERT_EQ(rcutils_logging_initialize(), RCUTILS_RET_OK);
   dds::route_cyclone_log();
-  const auto * mm = wire::members<rcl_interfaces::msg::Log>();
+  const auto * mm = wire::members<diagnostic_msgs::msg::DiagnosticArray>();
   const dds_entity_t topic = dds::create_topic(participant_, kFloodTopic, mm, false);
   ASSERT_GT(topic, 0);
   dds_qset_history(qos_, DDS_HISTORY_KEEP_ALL, 0);
@@ -507,7 +507,7 @@ TEST_F(SertypeTest, a_flood_of_malformed_samples_makes_a_line_a_second_on_stderr
 
   const auto started = std::chrono::steady_clock::now();
   std::vector<std::string> lines;
-  rcl_interfaces::msg::Log received;
+  diagnostic_msgs::msg::DiagnosticArray received;
   {
     StderrCapture capture;
     const pid_t peer = spawn_peer("DISABLED_peer_floods_with_malformed_samples");
@@ -521,7 +521,7 @@ TEST_F(SertypeTest, a_flood_of_malformed_samples_makes_a_line_a_second_on_stderr
     ASSERT_TRUE(taken);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
-  EXPECT_EQ(received.name, "after the flood");
+  EXPECT_EQ(received.header.frame_id, "after the flood");
   const double elapsed =
     std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   int cyclone = 0;
@@ -530,7 +530,8 @@ TEST_F(SertypeTest, a_flood_of_malformed_samples_makes_a_line_a_second_on_stderr
     cyclone += line.find("deserialization") != std::string::npos;
     own += line.find("dropped a malformed sample") != std::string::npos;
   }
-  // One of each per second at most, where Cyclone alone wrote a line per sample.
+  // One of each per second at most, where Cyclone alone wrote a line per sample. (A type of
+  // its own: the host layer's warning is throttled per type, and it shows the flood arrived.)
   EXPECT_GE(own, 1);
   EXPECT_LE(cyclone, 1 + static_cast<int>(elapsed));
   EXPECT_LE(own, 1 + static_cast<int>(elapsed));
@@ -540,7 +541,7 @@ TEST_F(SertypeTest, a_flood_of_malformed_samples_makes_a_line_a_second_on_stderr
 // Run only by the test above, in a process of its own.
 TEST_F(SertypeTest, DISABLED_peer_floods_with_malformed_samples)
 {
-  const auto * mm = wire::members<rcl_interfaces::msg::Log>();
+  const auto * mm = wire::members<diagnostic_msgs::msg::DiagnosticArray>();
   const dds_entity_t topic = create_raw_topic(participant_, kFloodTopic, dds::dds_type_name(mm));
   ASSERT_GT(topic, 0);
   dds_qset_history(qos_, DDS_HISTORY_KEEP_ALL, 0);
@@ -555,8 +556,8 @@ TEST_F(SertypeTest, DISABLED_peer_floods_with_malformed_samples)
   for (int i = 0; i < kFloodSamples; ++i) {
     ASSERT_EQ(dds_write(wr, &garbage), DDS_RETCODE_OK);
   }
-  rcl_interfaces::msg::Log after;
-  after.name = "after the flood";
+  diagnostic_msgs::msg::DiagnosticArray after;
+  after.header.frame_id = "after the flood";
   const Bytes after_bytes = wire::encode(mm, &after);
   ASSERT_EQ(dds_write(wr, &after_bytes), DDS_RETCODE_OK);
   ASSERT_TRUE(eventually([&matched]() {return matched() == 0;}));
