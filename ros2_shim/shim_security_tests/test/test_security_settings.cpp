@@ -143,9 +143,9 @@ TEST_F(SecuritySettings, EnforceRefusesMissingCredentialsNamingWhatIsMissing)
     std::ofstream(folder + "/" + file) << "-----BEGIN NOTHING-----\n";
   }
   // All there, but not credentials: Cyclone refuses them and init fails, naming the folder.
-  ExpectContains(
-    Init(), "failed to create the DDS participant for domain");
-  ExpectContains(Init(), "with the DDS Security files in '" + folder + "'");
+  const std::string refused = Init();
+  ExpectContains(refused, "failed to create the DDS participant for domain");
+  ExpectContains(refused, "with the DDS Security files in '" + folder + "'");
   std::filesystem::remove_all(keystore);
   EXPECT_TRUE(Warnings().empty());
 }

@@ -21,7 +21,7 @@ namespace shim
 namespace dds
 {
 
-/// Decides which lines of one call site pass; free of Cyclone and of clocks, for tests.
+/// Decides which lines of each call site pass; free of Cyclone and of clocks.
 class LogThrottle
 {
 public:
