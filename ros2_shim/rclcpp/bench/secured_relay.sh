@@ -46,7 +46,8 @@ import sys
 def counters(path):
     runs = json.load(open(path))['benchmarks']
     if not runs or 'error_message' in runs[0]:
-        sys.exit(f'{path}: the benchmark did not run: {runs[0].get("error_message") if runs else ""}')
+        reason = runs[0].get('error_message', '') if runs else 'no result'
+        sys.exit(f'{path}: the benchmark did not run: {reason}')
     return runs[0]
 
 plain, secured = counters(sys.argv[1]), counters(sys.argv[2])
