@@ -540,7 +540,7 @@ parse_arguments(const std::vector<std::string> & args, const std::string & error
           e.what(), __LINE__);
       }
     } else if (arg == "-e" || arg == "--enclave") {
-      value_of(
+      out.enclave = value_of(
         "Couldn't parse trailing enclave flag: '" + arg + "'. No enclave path provided.");
     } else if (arg == "--log-config-file") {
       value_of(

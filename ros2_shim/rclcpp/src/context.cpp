@@ -19,6 +19,7 @@
 #include "rclcpp/shim/arguments.hpp"
 #include "dds/dds_transport.hpp"
 #include "dds/environment.hpp"
+#include "dds/security.hpp"
 #include "signal_handling.hpp"
 
 namespace rclcpp
@@ -82,7 +83,8 @@ Context::init(int argc, char const * const argv[], const rclcpp::InitOptions & i
   const size_t domain_id = init_options.get_domain_id() == std::numeric_limits<size_t>::max() ?
     rclcpp::shim::dds::domain_id_from_environment() : init_options.get_domain_id();
   try {
-    rclcpp::shim::dds::transport_for_domain(domain_id);
+    const auto security = rclcpp::shim::dds::security_settings_from_environment(parsed->enclave);
+    rclcpp::shim::dds::transport_for_domain(domain_id, &security);
   } catch (const std::runtime_error & error) {
     rcutils_reset_error();
     rcutils_set_error_state(error.what(), __FILE__, __LINE__);

@@ -319,8 +319,8 @@ uint64_t node_key(const EndpointOptions & options)
   return node ? node->key() : 0;
 }
 
-DdsTransport::DdsTransport(size_t domain_id)
-: participant_(std::make_shared<Participant>(domain_id)),
+DdsTransport::DdsTransport(size_t domain_id, const SecuritySettings & security)
+: participant_(std::make_shared<Participant>(domain_id, security)),
   graph_(std::make_unique<GraphCache>(participant_))
 {}
 
@@ -400,15 +400,27 @@ void DdsTransport::interrupt_graph_waits()
   graph_->interrupt_waits();
 }
 
-std::shared_ptr<DdsTransport> transport_for_domain(size_t domain_id)
+std::shared_ptr<DdsTransport> transport_for_domain(
+  size_t domain_id, const SecuritySettings * security)
 {
   std::lock_guard<std::mutex> lock(registry_mutex());
   auto & transports = registry();
   auto it = transports.find(domain_id);
   if (it != transports.end()) {
+    const SecuritySettings & joined = it->second->participant().security();
+    if (security && !security->same_participant(joined)) {
+      // One participant per process and domain: it cannot be two enclaves at once.
+      throw std::runtime_error(
+        "SECURITY ERROR: this process already joined domain " + std::to_string(domain_id) +
+        " as enclave '" + joined.enclave + "'" +
+        (joined.directory.empty() ? std::string(" without security") :
+        " with the keystore folder '" + joined.directory + "'") +
+        "; a context with other security settings cannot join it too");
+    }
     return it->second;
   }
-  auto transport = std::make_shared<DdsTransport>(domain_id);
+  auto transport = std::make_shared<DdsTransport>(
+    domain_id, security ? *security : SecuritySettings{});
   if (transports.empty()) {
     // Peers then see this process's nodes leave at once instead of after a lease expiry.
     std::atexit(&close_all_at_exit);

@@ -52,7 +52,7 @@ private:
 class DdsTransport : public Transport, public std::enable_shared_from_this<DdsTransport>
 {
 public:
-  explicit DdsTransport(size_t domain_id);
+  DdsTransport(size_t domain_id, const SecuritySettings & security);
   ~DdsTransport() override;
 
   std::shared_ptr<PublisherEndpoint> create_publisher(
@@ -92,8 +92,10 @@ private:
   ReplyWorker reply_worker_;
 };
 
-/// The transport of a domain, created on first use; throws when the domain cannot be joined.
-std::shared_ptr<DdsTransport> transport_for_domain(size_t domain_id);
+/// The transport of a domain, created on first use; throws when the domain cannot be joined,
+/// or when `security` differs from the settings the domain was joined with.
+std::shared_ptr<DdsTransport> transport_for_domain(
+  size_t domain_id, const SecuritySettings * security = nullptr);
 /// The transport of a domain if one was created, else null.
 std::shared_ptr<DdsTransport> find_transport(size_t domain_id);
 

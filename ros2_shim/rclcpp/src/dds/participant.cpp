@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "cyclone_log.hpp"
 #include "environment.hpp"
 
 namespace rclcpp
@@ -44,9 +45,10 @@ rmw_gid_t entity_gid(dds_entity_t entity)
   return guid_to_gid(guid);
 }
 
-Participant::Participant(size_t domain_id)
-: domain_id_(domain_id)
+Participant::Participant(size_t domain_id, const SecuritySettings & security)
+: domain_id_(domain_id), security_(security)
 {
+  route_cyclone_log();
   if (domain_id > kMaxDomainId) {
     throw std::runtime_error(
       "failed to create the DDS participant: domain id " + std::to_string(domain_id) +
@@ -68,8 +70,7 @@ Participant::Participant(size_t domain_id)
     }
   }
   dds_qos_t * qos = dds_create_qos();
-  static const char enclave[] = "enclave=/;";
-  dds_qset_userdata(qos, enclave, sizeof(enclave) - 1);
+  configure_participant_qos(qos, security_);
   participant_ = dds_create_participant(id, qos, nullptr);
   dds_delete_qos(qos);
   if (participant_ < 0) {
@@ -77,8 +78,11 @@ Participant::Participant(size_t domain_id)
     if (domain_ > 0) {
       dds_delete(domain_);
     }
+    // With security, Cyclone has logged why (certificate, signature, plugin) just before.
     throw std::runtime_error(
       std::string("failed to create the DDS participant for domain ") + std::to_string(id) +
+      (security_.directory.empty() ? std::string() :
+      " with the DDS Security files in '" + security_.directory + "'") +
       ": " + dds_strretcode(rc));
   }
   gid_ = entity_gid(participant_);

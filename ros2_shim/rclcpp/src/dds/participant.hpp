@@ -16,6 +16,7 @@
 
 #include "dds/dds.h"
 #include "rmw/types.h"
+#include "security.hpp"
 
 namespace rclcpp
 {
@@ -27,9 +28,9 @@ namespace dds
 class Participant
 {
 public:
-  /// Create the domain (loopback-only when ROS_LOCALHOST_ONLY=1) and the participant.
-  /// Throws std::runtime_error when Cyclone refuses.
-  explicit Participant(size_t domain_id);
+  /// Create the domain (loopback-only when ROS_LOCALHOST_ONLY=1) and the participant, secured
+  /// when `security` has a keystore folder. Throws std::runtime_error when Cyclone refuses.
+  Participant(size_t domain_id, const SecuritySettings & security);
   ~Participant();
 
   Participant(const Participant &) = delete;
@@ -49,6 +50,7 @@ public:
 
   dds_entity_t handle() const {return participant_;}
   size_t domain_id() const {return domain_id_;}
+  const SecuritySettings & security() const {return security_;}
 
   /// The 16-byte DDSI GUID of the participant, as a 24-byte gid.
   const rmw_gid_t & gid() const {return gid_;}
@@ -61,6 +63,7 @@ public:
 
 private:
   size_t domain_id_;
+  SecuritySettings security_;
   dds_entity_t domain_{0};
   dds_entity_t participant_{0};
   rmw_gid_t gid_{};

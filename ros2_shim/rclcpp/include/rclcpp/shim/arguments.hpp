@@ -116,6 +116,8 @@ struct ParsedArguments
   std::optional<bool> stdout_logs;
   std::optional<bool> rosout_logs;
   std::optional<bool> external_lib_logs;
+  /// -e/--enclave PATH (the last one given); empty when none was.
+  std::string enclave;
 };
 
 struct NodeIdentity
