@@ -8,6 +8,8 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <future>
@@ -23,12 +25,14 @@
 #include "environment.hpp"
 #include "graph_cache.hpp"
 #include "qos_mapping.hpp"
+#include "rcutils/logging.h"
 #include "rcl_interfaces/msg/log.hpp"
 #include "rcl_interfaces/srv/get_parameters.hpp"
 #include "rclcpp/shim/type_support.hpp"
 #include "rmw/qos_profiles.h"
 #include "rmw_dds_common/msg/participant_entities_info.hpp"
 #include "sertype.hpp"
+#include "write_failures.hpp"
 
 using namespace std::chrono_literals;
 using rclcpp::shim::EndpointOptions;
@@ -263,6 +267,33 @@ TEST_F(DdsLifetimes, nodes_of_a_peer_that_left_never_come_back)
     ASSERT_TRUE(graph_until([&] {return !has_node("staying");}));
     EXPECT_EQ(graph.peer_count(), peers_before);
   }
+}
+
+std::atomic<int> g_write_failure_lines{0};
+
+TEST(WriteFailures, are_counted_and_reported_once_a_second_at_most)
+{
+  const auto previous = rcutils_logging_get_output_handler();
+  rcutils_logging_set_output_handler(
+    [](const rcutils_log_location_t *, int, const char *, rcutils_time_point_value_t,
+    const char * format, va_list * args) {
+      char line[512];
+      va_list copy;
+      va_copy(copy, *args);
+      vsnprintf(line, sizeof(line), format, copy);
+      va_end(copy);
+      if (std::string(line).find("publisher on '/refused'") != std::string::npos) {
+        ++g_write_failure_lines;
+      }
+    });
+  rclcpp::shim::dds::WriteFailures failures("publisher on '/refused'");
+  EXPECT_TRUE(failures.check(DDS_RETCODE_OK));
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_FALSE(failures.check(DDS_RETCODE_TIMEOUT));
+  }
+  rcutils_logging_set_output_handler(previous);
+  EXPECT_EQ(failures.count(), 5u);
+  EXPECT_EQ(g_write_failure_lines.load(), 1);
 }
 
 }  // namespace
