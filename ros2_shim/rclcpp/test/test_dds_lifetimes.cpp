@@ -18,6 +18,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <utility>
 
 #include "dds_transport.hpp"
@@ -50,13 +51,25 @@ namespace
 
 constexpr auto kTimeout = 20s;
 
+/// A transport or participant of the test's domain, with default settings for whatever else
+/// its constructor asks (security settings, where the library has them).
+template<typename T>
+std::shared_ptr<T> make_for_domain()
+{
+  const size_t domain = rclcpp::shim::dds::domain_id_from_environment();
+  if constexpr (std::is_constructible_v<T, size_t>) {
+    return std::make_shared<T>(domain);
+  } else {
+    return std::shared_ptr<T>(new T(domain, {}));
+  }
+}
+
 class DdsLifetimes : public ::testing::Test
 {
 protected:
   void SetUp() override
   {
-    transport_ = std::make_shared<DdsTransport>(
-      rclcpp::shim::dds::domain_id_from_environment());
+    transport_ = make_for_domain<DdsTransport>();
   }
 
   void TearDown() override
@@ -138,15 +151,14 @@ TEST_F(DdsLifetimes, endpoints_refused_halfway_leave_no_entity_behind)
 
 TEST_F(DdsLifetimes, a_graph_cache_refused_halfway_leaves_no_listener_behind)
 {
-  auto participant = std::make_shared<Participant>(
-    rclcpp::shim::dds::domain_id_from_environment());
+  auto participant = make_for_domain<Participant>();
   // The participant and publication readers exist when the subscription reader is refused.
   rclcpp::shim::dds::fail_endpoints_after(2);
   EXPECT_THROW(GraphCache cache(participant), std::runtime_error);
   rclcpp::shim::dds::fail_endpoints_after(-1);
 
   // New participants and endpoints: what a leftover built-in reader would be told about.
-  auto other = std::make_shared<Participant>(rclcpp::shim::dds::domain_id_from_environment());
+  auto other = make_for_domain<Participant>();
   auto publisher = transport_->create_publisher(
     rclcpp::shim::message_type<Log>(), options("/half/log", rmw_qos_profile_default));
   ASSERT_TRUE(graph_until([&] {return transport_->count_publishers("/half/log") == 1u;}));
