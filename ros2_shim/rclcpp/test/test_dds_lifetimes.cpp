@@ -285,6 +285,7 @@ std::atomic<int> g_write_failure_lines{0};
 
 TEST(WriteFailures, are_counted_and_reported_once_a_second_at_most)
 {
+  g_write_failure_lines = 0;
   const auto previous = rcutils_logging_get_output_handler();
   rcutils_logging_set_output_handler(
     [](const rcutils_log_location_t *, int, const char *, rcutils_time_point_value_t,
