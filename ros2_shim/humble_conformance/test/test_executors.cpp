@@ -108,6 +108,48 @@ TEST_F(ExecutorsTest, spin_some_runs_each_ready_item_once_and_never_blocks)
   EXPECT_EQ(received, (std::vector<int>{1, 2, 3}));
 }
 
+TEST_F(ExecutorsTest, work_dropped_before_its_turn_does_not_run)
+{
+  rclcpp::executors::SingleThreadedExecutor executor;
+  executor.add_node(node_);
+  // Two subscriptions, each with a sample when spin_some looks: whichever runs first drops the
+  // other, whose pending sample must then reach no callback. The same for two due timers.
+  int sub_runs = 0;
+  rclcpp::Subscription<Int32>::SharedPtr subs[2];
+  for (int i = 0; i < 2; ++i) {
+    subs[i] = node_->create_subscription<Int32>(
+      "drop", 10, [&, i](Int32::ConstSharedPtr) {
+        ++sub_runs;
+        subs[1 - i].reset();
+      });
+  }
+  auto pub = node_->create_publisher<Int32>("drop", 10);
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (pub->get_subscription_count() < 2u && std::chrono::steady_clock::now() < deadline) {
+    executor.spin_some();
+  }
+  ASSERT_EQ(pub->get_subscription_count(), 2u);
+  pub->publish(Int32());
+  while (sub_runs == 0 && std::chrono::steady_clock::now() < deadline) {
+    executor.spin_some();
+  }
+  executor.spin_some();
+  EXPECT_EQ(sub_runs, 1);
+
+  int timer_runs = 0;
+  rclcpp::TimerBase::SharedPtr timers[2];
+  for (int i = 0; i < 2; ++i) {
+    timers[i] = node_->create_wall_timer(
+      1ms, [&, i] {
+        ++timer_runs;
+        timers[1 - i].reset();
+      });
+  }
+  std::this_thread::sleep_for(20ms);  // both due: a clock condition, not an event awaited
+  executor.spin_some();
+  EXPECT_EQ(timer_runs, 1);
+}
+
 TEST_F(ExecutorsTest, spin_until_future_complete_codes)
 {
   rclcpp::executors::SingleThreadedExecutor executor;

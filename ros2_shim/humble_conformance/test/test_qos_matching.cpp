@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "geometry_msgs/msg/twist.hpp"
@@ -154,6 +155,54 @@ TEST_F(QosMatchingTest, incompatible_pair_is_reported_as_a_warning)
   rcutils_logging_set_output_handler(previous);
   EXPECT_TRUE(pub_side);
   EXPECT_TRUE(sub_side);
+}
+
+TEST_F(QosMatchingTest, incompatible_qos_callbacks_run_on_the_spinning_thread)
+{
+  std::mutex mutex;
+  std::vector<std::thread::id> threads;
+  rclcpp::QOSRequestedIncompatibleQoSInfo requested{};
+  rclcpp::QOSOfferedIncompatibleQoSInfo offered{};
+  rclcpp::SubscriptionOptions sub_options;
+  sub_options.event_callbacks.incompatible_qos_callback =
+    [&](rclcpp::QOSRequestedIncompatibleQoSInfo & info) {
+      std::lock_guard<std::mutex> lock(mutex);
+      threads.push_back(std::this_thread::get_id());
+      requested = info;
+    };
+  rclcpp::PublisherOptions pub_options;
+  pub_options.event_callbacks.incompatible_qos_callback =
+    [&](rclcpp::QOSOfferedIncompatibleQoSInfo & info) {
+      std::lock_guard<std::mutex> lock(mutex);
+      threads.push_back(std::this_thread::get_id());
+      offered = info;
+    };
+  // Made on another thread, so that the pair does not meet on the spinning one.
+  rclcpp::Subscription<Int32>::SharedPtr sub;
+  rclcpp::Publisher<Int32>::SharedPtr pub;
+  std::thread(
+    [&] {
+      sub = node_->create_subscription<Int32>(
+        "mismatch_events", rclcpp::QoS(1).reliable(), [](Int32::ConstSharedPtr) {}, sub_options);
+      pub = node_->create_publisher<Int32>(
+        "mismatch_events", rclcpp::QoS(1).best_effort(), pub_options);
+    }).join();
+  ASSERT_TRUE(
+    spin_until(
+      [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return requested.total_count > 0 && offered.total_count > 0;
+      }));
+  std::lock_guard<std::mutex> lock(mutex);
+  for (const auto & id : threads) {
+    EXPECT_EQ(id, std::this_thread::get_id());
+  }
+  EXPECT_EQ(requested.total_count, 1);
+  EXPECT_EQ(requested.last_policy_kind, RMW_QOS_POLICY_RELIABILITY);
+  EXPECT_EQ(offered.total_count, 1);
+  EXPECT_EQ(offered.last_policy_kind, RMW_QOS_POLICY_RELIABILITY);
+  EXPECT_EQ(
+    rclcpp::qos_policy_name_from_kind(offered.last_policy_kind), "RELIABILITY_QOS_POLICY");
 }
 
 TEST_F(QosMatchingTest, transient_local_publisher_replays_its_depth_to_late_joiners)

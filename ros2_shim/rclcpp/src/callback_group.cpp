@@ -1,5 +1,7 @@
 #include "rclcpp/callback_group.hpp"
 
+#include "rclcpp/shim/incompatible_qos_event.hpp"
+
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -19,7 +21,7 @@ size_t CallbackGroup::size() const
 {
   std::lock_guard<std::mutex> lock(mutex_);
   return subscription_ptrs_.size() + timer_ptrs_.size() + service_ptrs_.size() +
-         client_ptrs_.size();
+         client_ptrs_.size() + qos_event_ptrs_.size();
 }
 
 std::atomic_bool & CallbackGroup::can_be_taken_from() {return can_be_taken_from_;}
@@ -72,6 +74,9 @@ void CallbackGroup::shim_collect(shim::GroupEntities & out) const
   for (const auto & weak : client_ptrs_) {
     if (auto p = weak.lock()) {out.clients.push_back(std::move(p));}
   }
+  for (const auto & weak : qos_event_ptrs_) {
+    if (auto p = weak.lock()) {out.qos_events.push_back(std::move(p));}
+  }
 }
 
 std::atomic_bool & CallbackGroup::get_associated_with_executor_atomic()
@@ -117,6 +122,12 @@ void CallbackGroup::add_client(const std::shared_ptr<rclcpp::ClientBase> & clien
 {
   std::lock_guard<std::mutex> lock(mutex_);
   prune_and_add(client_ptrs_, client);
+}
+
+void CallbackGroup::add_qos_event(const std::shared_ptr<shim::IncompatibleQosEvent> & event)
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  prune_and_add(qos_event_ptrs_, event);
 }
 
 }  // namespace rclcpp

@@ -348,6 +348,8 @@ void Executor::execute_any_executable(AnyExecutable & any_exec)
     any_exec.service->shim_handle(any_exec.shim_header, any_exec.shim_request);
   } else if (any_exec.client) {
     any_exec.client->shim_handle(any_exec.shim_header, any_exec.shim_response);
+  } else if (any_exec.shim_qos_event) {
+    any_exec.shim_qos_event->execute(any_exec.shim_qos_status);
   }
 }
 
@@ -365,15 +367,19 @@ std::chrono::steady_clock::time_point Executor::scan_locked()
       group->shim_collect(entities_);
       auto already = [&](const void * p) {
           for (const auto & item : ready_) {
-            if (item.entity.get() == p) {return true;}
+            if (item.key == p) {return true;}
           }
           return false;
+        };
+      auto add = [&](Kind kind, const std::shared_ptr<void> & entity) {
+          ready_kinds_[static_cast<size_t>(kind)].push_back(
+            ReadyItem{kind, entity.get(), entity, group, node});
         };
       for (auto & t : entities_.timers) {
         const auto until = t->time_until_trigger();
         if (until <= std::chrono::nanoseconds(0)) {
           if (!already(t.get())) {
-            ready_kinds_[0].push_back(ReadyItem{Kind::Timer, t, group, node});
+            add(Kind::Timer, t);
           }
         } else if (until < std::chrono::nanoseconds::max() - steady_now.time_since_epoch()) {
           next_timer = std::min(next_timer, steady_now + until);
@@ -381,17 +387,22 @@ std::chrono::steady_clock::time_point Executor::scan_locked()
       }
       for (auto & s : entities_.subscriptions) {
         if (s->shim_has_sample() && !already(s.get())) {
-          ready_kinds_[1].push_back(ReadyItem{Kind::Subscription, s, group, node});
+          add(Kind::Subscription, s);
         }
       }
       for (auto & s : entities_.services) {
         if (s->shim_has_request() && !already(s.get())) {
-          ready_kinds_[2].push_back(ReadyItem{Kind::Service, s, group, node});
+          add(Kind::Service, s);
         }
       }
       for (auto & c : entities_.clients) {
         if (c->shim_has_response() && !already(c.get())) {
-          ready_kinds_[3].push_back(ReadyItem{Kind::Client, c, group, node});
+          add(Kind::Client, c);
+        }
+      }
+      for (auto & e : entities_.qos_events) {
+        if (e->is_ready() && !already(e.get())) {
+          add(Kind::QosEvent, e);
         }
       }
     };
@@ -433,8 +444,15 @@ bool Executor::take_ready_locked(AnyExecutable & any)
 {
   for (auto it = ready_.begin(); it != ready_.end(); ) {
     ReadyItem & item = *it;
-    if (item.group && item.group->type() == CallbackGroupType::MutuallyExclusive &&
-      !item.group->can_be_taken_from().load())
+    // Whatever was dropped since the scan is gone: its callback must not run any more.
+    std::shared_ptr<void> entity = item.entity.lock();
+    rclcpp::CallbackGroup::SharedPtr group = item.group.lock();
+    if (!entity || !group) {
+      it = ready_.erase(it);
+      continue;
+    }
+    if (group->type() == CallbackGroupType::MutuallyExclusive &&
+      !group->can_be_taken_from().load())
     {
       ++it;  // busy on another thread; keep it for later
       continue;
@@ -442,7 +460,7 @@ bool Executor::take_ready_locked(AnyExecutable & any)
     bool taken = false;
     switch (item.kind) {
       case Kind::Timer: {
-          auto timer = std::static_pointer_cast<rclcpp::TimerBase>(item.entity);
+          auto timer = std::static_pointer_cast<rclcpp::TimerBase>(entity);
           if (timer->call()) {
             any.timer = std::move(timer);
             taken = true;
@@ -450,7 +468,7 @@ bool Executor::take_ready_locked(AnyExecutable & any)
           break;
         }
       case Kind::Subscription: {
-          auto sub = std::static_pointer_cast<rclcpp::SubscriptionBase>(item.entity);
+          auto sub = std::static_pointer_cast<rclcpp::SubscriptionBase>(entity);
           if (sub->shim_take(any.shim_sample)) {
             any.subscription = std::move(sub);
             taken = true;
@@ -458,7 +476,7 @@ bool Executor::take_ready_locked(AnyExecutable & any)
           break;
         }
       case Kind::Service: {
-          auto service = std::static_pointer_cast<rclcpp::ServiceBase>(item.entity);
+          auto service = std::static_pointer_cast<rclcpp::ServiceBase>(entity);
           if (service->shim_take(any.shim_header, any.shim_request)) {
             any.service = std::move(service);
             taken = true;
@@ -466,9 +484,17 @@ bool Executor::take_ready_locked(AnyExecutable & any)
           break;
         }
       case Kind::Client: {
-          auto client = std::static_pointer_cast<rclcpp::ClientBase>(item.entity);
+          auto client = std::static_pointer_cast<rclcpp::ClientBase>(entity);
           if (client->shim_take(any.shim_header, any.shim_response)) {
             any.client = std::move(client);
+            taken = true;
+          }
+          break;
+        }
+      case Kind::QosEvent: {
+          auto event = std::static_pointer_cast<shim::IncompatibleQosEvent>(entity);
+          if (event->take(any.shim_qos_status)) {
+            any.shim_qos_event = std::move(event);
             taken = true;
           }
           break;
@@ -478,11 +504,11 @@ bool Executor::take_ready_locked(AnyExecutable & any)
       it = ready_.erase(it);  // no longer ready (cancelled, or taken elsewhere)
       continue;
     }
-    any.callback_group = item.group;
-    any.node_base = item.node;
-    if (item.group && item.group->type() == CallbackGroupType::MutuallyExclusive) {
-      item.group->can_be_taken_from().store(false);
+    any.node_base = item.node.lock();
+    if (group->type() == CallbackGroupType::MutuallyExclusive) {
+      group->can_be_taken_from().store(false);
     }
+    any.callback_group = std::move(group);
     ready_.erase(it);
     return true;
   }

@@ -16,6 +16,7 @@
 #include "rclcpp/node_interfaces/node_services_interface.hpp"
 #include "rclcpp/node_interfaces/node_timers_interface.hpp"
 #include "rclcpp/node_interfaces/node_topics_interface.hpp"
+#include "rclcpp/publisher_base.hpp"
 #include "rclcpp/shim/names.hpp"
 #include "rclcpp/shim/transport.hpp"
 #include "rcutils/error_handling.h"
@@ -211,9 +212,15 @@ NodeTopicsInterface::~NodeTopicsInterface() = default;
 void NodeTopicsInterface::add_publisher(
   rclcpp::PublisherBase::SharedPtr publisher, rclcpp::CallbackGroup::SharedPtr callback_group)
 {
-  (void)publisher;
   if (callback_group && !node_base_->callback_group_in_node(callback_group)) {
     throw std::runtime_error("Cannot create publisher, callback group not in node.");
+  }
+  if (const auto & event = publisher->shim_incompatible_qos_event()) {
+    if (!callback_group) {
+      callback_group = node_base_->get_default_callback_group();
+    }
+    callback_group->add_qos_event(event);
+    node_base_->get_notify_guard_condition().trigger();
   }
 }
 
@@ -223,6 +230,9 @@ void NodeTopicsInterface::add_subscription(
 {
   auto group = group_or_default(node_base_, std::move(callback_group), "subscription");
   group->add_subscription(subscription);
+  if (const auto & event = subscription->shim_incompatible_qos_event()) {
+    group->add_qos_event(event);
+  }
   node_base_->get_notify_guard_condition().trigger();
 }
 

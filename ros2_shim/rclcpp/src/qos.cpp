@@ -26,15 +26,15 @@ rclcpp::Duration from_rmw_time(const rmw_time_t & t)
 
 }  // namespace
 
-std::string qos_policy_name_from_kind(int policy_kind)
+std::string qos_policy_name_from_kind(rmw_qos_policy_kind_t policy_kind)
 {
   switch (policy_kind) {
-    case 1: return "DURABILITY_QOS_POLICY";
-    case 2: return "DEADLINE_QOS_POLICY";
-    case 3: return "LIVELINESS_QOS_POLICY";
-    case 4: return "RELIABILITY_QOS_POLICY";
-    case 5: return "HISTORY_QOS_POLICY";
-    case 6: return "LIFESPAN_QOS_POLICY";
+    case RMW_QOS_POLICY_DURABILITY: return "DURABILITY_QOS_POLICY";
+    case RMW_QOS_POLICY_DEADLINE: return "DEADLINE_QOS_POLICY";
+    case RMW_QOS_POLICY_LIVELINESS: return "LIVELINESS_QOS_POLICY";
+    case RMW_QOS_POLICY_RELIABILITY: return "RELIABILITY_QOS_POLICY";
+    case RMW_QOS_POLICY_HISTORY: return "HISTORY_QOS_POLICY";
+    case RMW_QOS_POLICY_LIFESPAN: return "LIFESPAN_QOS_POLICY";
     default: return "INVALID_QOS_POLICY";
   }
 }

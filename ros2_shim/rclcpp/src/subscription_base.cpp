@@ -23,21 +23,22 @@ SubscriptionBase::SubscriptionBase(
   endpoint_options.qos = qos.get_rmw_qos_profile();
   endpoint_options.node = node_base->shim_node_registration();
   endpoint_options.wake = node_base->shim_wake_target();
-  auto user_callback = options.event_callbacks.incompatible_qos_callback;
-  const bool log_default = options.use_default_callbacks && !user_callback;
-  endpoint_options.on_incompatible_qos =
-    [user_callback, log_default, logger, topic](const std::string & policy) {
-      if (user_callback) {
-        QOSRequestedIncompatibleQoSInfo info{1, 1, shim::policy_kind_from_name(policy)};
-        user_callback(info);
-      } else if (log_default) {
+  // Handled on the executor, as Humble's event handler is; the default one logs as Humble's.
+  shim::IncompatibleQosEvent::Handler handler = options.event_callbacks.incompatible_qos_callback;
+  if (!handler && options.use_default_callbacks) {
+    handler = [logger, topic](QOSRequestedIncompatibleQoSInfo & info) {
         RCLCPP_WARN(
           logger,
           "New publisher discovered on topic '%s', offering incompatible QoS. "
           "No messages will be sent to it. Last incompatible policy: %s",
-          topic.c_str(), policy.c_str());
-      }
-    };
+          topic.c_str(), qos_policy_name_from_kind(info.last_policy_kind).c_str());
+      };
+  }
+  if (handler) {
+    qos_event_ = std::make_shared<shim::IncompatibleQosEvent>(
+      std::move(handler), node_base->shim_wake_target());
+  }
+  endpoint_options.on_incompatible_qos = shim::IncompatibleQosEvent::raiser(qos_event_);
   endpoint_ = shim::get_transport(*node_base->get_context())->create_subscription(
     type, endpoint_options);
 }

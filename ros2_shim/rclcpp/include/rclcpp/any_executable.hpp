@@ -6,7 +6,9 @@
 #include "rclcpp/callback_group.hpp"
 #include "rclcpp/client.hpp"
 #include "rclcpp/node_interfaces/node_base_interface.hpp"
+#include "rclcpp/qos_event.hpp"
 #include "rclcpp/service.hpp"
+#include "rclcpp/shim/incompatible_qos_event.hpp"
 #include "rclcpp/shim/transport.hpp"
 #include "rclcpp/subscription_base.hpp"
 #include "rclcpp/timer.hpp"
@@ -37,6 +39,9 @@ struct AnyExecutable
   rmw_request_id_t shim_header{};
   std::shared_ptr<const void> shim_request;
   std::shared_ptr<void> shim_response;
+  /// Internal: an incompatible-QoS report taken for this execution.
+  std::shared_ptr<shim::IncompatibleQosEvent> shim_qos_event;
+  QOSIncompatibleQoSStatus shim_qos_status{0, 0, RMW_QOS_POLICY_INVALID};
 };
 
 }  // namespace rclcpp

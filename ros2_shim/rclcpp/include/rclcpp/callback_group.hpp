@@ -21,6 +21,8 @@ class TimerBase;
 
 namespace shim
 {
+class IncompatibleQosEvent;
+
 /// Strong references to a group's live entities, filled by CallbackGroup::shim_collect.
 struct GroupEntities
 {
@@ -28,6 +30,7 @@ struct GroupEntities
   std::vector<std::shared_ptr<rclcpp::SubscriptionBase>> subscriptions;
   std::vector<std::shared_ptr<rclcpp::ServiceBase>> services;
   std::vector<std::shared_ptr<rclcpp::ClientBase>> clients;
+  std::vector<std::shared_ptr<IncompatibleQosEvent>> qos_events;
 
   void clear()
   {
@@ -35,6 +38,7 @@ struct GroupEntities
     subscriptions.clear();
     services.clear();
     clients.clear();
+    qos_events.clear();
   }
 };
 }  // namespace shim
@@ -102,6 +106,9 @@ public:
   RCLCPP_PUBLIC void add_timer(const std::shared_ptr<rclcpp::TimerBase> & timer);
   RCLCPP_PUBLIC void add_service(const std::shared_ptr<rclcpp::ServiceBase> & service);
   RCLCPP_PUBLIC void add_client(const std::shared_ptr<rclcpp::ClientBase> & client);
+  /// A publisher's or subscription's incompatible-QoS reports, handled with the group's
+  /// callbacks (Humble adds them to the group as waitables).
+  RCLCPP_PUBLIC void add_qos_event(const std::shared_ptr<shim::IncompatibleQosEvent> & event);
 
 private:
   RCLCPP_DISABLE_COPY(CallbackGroup)
@@ -116,6 +123,7 @@ private:
   std::vector<std::weak_ptr<rclcpp::TimerBase>> timer_ptrs_;
   std::vector<std::weak_ptr<rclcpp::ServiceBase>> service_ptrs_;
   std::vector<std::weak_ptr<rclcpp::ClientBase>> client_ptrs_;
+  std::vector<std::weak_ptr<shim::IncompatibleQosEvent>> qos_event_ptrs_;
   std::atomic_bool can_be_taken_from_{true};
   const bool automatically_add_to_executor_with_node_;
 };

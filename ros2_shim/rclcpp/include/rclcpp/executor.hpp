@@ -30,7 +30,9 @@ class Node;
 
 /// Base executor. Waiting blocks on a condition that endpoints, timers, guard conditions
 /// and context shutdown signal; nothing is polled. Work found ready in one wait is run in
-/// the order timers, subscriptions, services, clients, each item once, before the next wait.
+/// the order timers, subscriptions, services, clients, QoS events, each item once, before the
+/// next wait. Work found ready is held by weak references, as rclcpp holds it: an entity the
+/// user drops before its turn comes is skipped.
 class Executor
 {
 public:
@@ -196,13 +198,14 @@ protected:
 private:
   RCLCPP_DISABLE_COPY(Executor)
 
-  enum class Kind {Timer, Subscription, Service, Client};
+  enum class Kind {Timer, Subscription, Service, Client, QosEvent};
   struct ReadyItem
   {
     Kind kind;
-    std::shared_ptr<void> entity;
-    rclcpp::CallbackGroup::SharedPtr group;
-    rclcpp::node_interfaces::NodeBaseInterface::SharedPtr node;
+    const void * key;  ///< the entity's address, to find it among the ready items
+    std::weak_ptr<void> entity;
+    rclcpp::CallbackGroup::WeakPtr group;
+    rclcpp::node_interfaces::NodeBaseInterface::WeakPtr node;
   };
   struct GroupEntry
   {
@@ -224,7 +227,7 @@ private:
   std::deque<ReadyItem> ready_;
   // Scratch space of scan_locked(), kept to avoid allocations.
   shim::GroupEntities entities_;
-  std::vector<ReadyItem> ready_kinds_[4];
+  std::vector<ReadyItem> ready_kinds_[5];
 };
 
 }  // namespace rclcpp

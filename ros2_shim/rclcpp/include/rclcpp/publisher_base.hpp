@@ -10,6 +10,7 @@
 #include "rclcpp/macros.hpp"
 #include "rclcpp/publisher_options.hpp"
 #include "rclcpp/qos.hpp"
+#include "rclcpp/shim/incompatible_qos_event.hpp"
 #include "rclcpp/shim/transport.hpp"
 #include "rclcpp/visibility_control.hpp"
 
@@ -64,6 +65,13 @@ public:
   RCLCPP_PUBLIC
   bool can_loan_messages() const;
 
+  /// Internal: the incompatible-QoS reports an executor handles (null when nothing would).
+  RCLCPP_PUBLIC
+  const std::shared_ptr<shim::IncompatibleQosEvent> & shim_incompatible_qos_event() const
+  {
+    return qos_event_;
+  }
+
 protected:
   /// Hand a finished message to the transport (silently dropped after shutdown).
   RCLCPP_PUBLIC
@@ -76,6 +84,7 @@ protected:
   std::shared_ptr<rclcpp::Context> context_;
   std::string topic_name_;
   rclcpp::QoS qos_;
+  std::shared_ptr<shim::IncompatibleQosEvent> qos_event_;
   std::shared_ptr<shim::PublisherEndpoint> endpoint_;
 };
 

@@ -48,8 +48,8 @@ enum class LivelinessPolicy
   Unknown = RMW_QOS_POLICY_LIVELINESS_UNKNOWN,
 };
 
-/// Printable name of a policy value ("reliable", "keep_last", ...), as rmw prints it.
-RCLCPP_PUBLIC std::string qos_policy_name_from_kind(int policy_kind);
+/// The name of a policy an incompatible-QoS event reports ("RELIABILITY_QOS_POLICY", ...).
+RCLCPP_PUBLIC std::string qos_policy_name_from_kind(rmw_qos_policy_kind_t policy_kind);
 
 /// The history part every QoS must be created from.
 struct RCLCPP_PUBLIC QoSInitialization

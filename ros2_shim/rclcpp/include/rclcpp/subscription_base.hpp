@@ -10,6 +10,7 @@
 #include "rclcpp/macros.hpp"
 #include "rclcpp/message_info.hpp"
 #include "rclcpp/qos.hpp"
+#include "rclcpp/shim/incompatible_qos_event.hpp"
 #include "rclcpp/shim/transport.hpp"
 #include "rclcpp/subscription_options.hpp"
 #include "rclcpp/visibility_control.hpp"
@@ -61,9 +62,16 @@ public:
   RCLCPP_PUBLIC bool shim_take(shim::Sample & sample) {return endpoint_->take(sample);}
   /// Run the user callback for one sample taken with shim_take().
   virtual void shim_handle(const shim::Sample & sample) = 0;
+  /// The incompatible-QoS reports an executor handles (null when nothing would).
+  RCLCPP_PUBLIC
+  const std::shared_ptr<shim::IncompatibleQosEvent> & shim_incompatible_qos_event() const
+  {
+    return qos_event_;
+  }
 
 protected:
   std::string topic_name_;
+  std::shared_ptr<shim::IncompatibleQosEvent> qos_event_;
   std::shared_ptr<shim::SubscriptionEndpoint> endpoint_;
   std::atomic<bool> in_use_by_wait_set_{false};
 };

@@ -20,9 +20,11 @@
 
 #include "cdr.hpp"
 #include "dds_transport.hpp"
+#include "entity.hpp"
 #include "qos_mapping.hpp"
 #include "rcutils/logging_macros.h"
 #include "sertype.hpp"
+#include "write_failures.hpp"
 
 namespace rclcpp
 {
@@ -66,42 +68,42 @@ public:
     std::shared_ptr<DdsTransport> transport, const ServiceType & type,
     const EndpointOptions & options)
   : transport_(std::move(transport)), type_(type), name_(options.name),
-    wake_(options.wake), node_(node_key(options))
+    wake_(options.wake), node_(node_key(options)),
+    write_failures_("service '" + options.name + "'")
   {
     Participant & participant = transport_->participant();
     const dds_entity_t pp = participant.handle();
     const std::string id = "serviceid=" + participant.next_endpoint_id() + ";";
     const std::string rq = request_topic_name(options.name, options.qos);
     const std::string rr = reply_topic_name(options.name, options.qos);
-    request_topic_ = create_topic(pp, rq, members_of(type.request.introspection), true);
-    check_created(request_topic_, "topic", rq);
-    reply_topic_ = create_topic(pp, rr, members_of(type.response.introspection), true);
-    if (reply_topic_ < 0) {
-      dds_delete(request_topic_);
-    }
-    check_created(reply_topic_, "topic", rr);
+    request_topic_ = Entity(
+      participant, create_topic(pp, rq, members_of(type.request.introspection), true), "topic",
+      rq);
+    reply_topic_ = Entity(
+      participant, create_topic(pp, rr, members_of(type.response.introspection), true), "topic",
+      rr);
 
     QosPtr reader_qos = endpoint_qos(options.qos, EndpointKind::Reader, id);
-    dds_listener_t * reader_listener = dds_create_listener(this);
-    dds_lset_data_available(reader_listener, &DdsService::on_data_available);
-    request_reader_ = dds_create_reader(pp, request_topic_, reader_qos.get(), reader_listener);
-    dds_delete_listener(reader_listener);
+    ListenerPtr reader_listener(dds_create_listener(this));
+    dds_lset_data_available(reader_listener.get(), &DdsService::on_data_available);
+    request_reader_ = Entity(
+      participant,
+      create_reader(pp, request_topic_.get(), reader_qos.get(), reader_listener.get()),
+      "service", options.name);
 
     QosPtr writer_qos = endpoint_qos(options.qos, EndpointKind::Writer, id);
-    dds_listener_t * writer_listener = dds_create_listener(this);
-    dds_lset_publication_matched(writer_listener, &DdsService::on_publication_matched);
-    reply_writer_ = dds_create_writer(pp, reply_topic_, writer_qos.get(), writer_listener);
-    dds_delete_listener(writer_listener);
+    ListenerPtr writer_listener(dds_create_listener(this));
+    dds_lset_publication_matched(writer_listener.get(), &DdsService::on_publication_matched);
+    reply_writer_ = Entity(
+      participant,
+      create_writer(pp, reply_topic_.get(), writer_qos.get(), writer_listener.get()),
+      "service", options.name);
 
-    if (request_reader_ < 0 || reply_writer_ < 0) {
-      const dds_return_t rc = request_reader_ < 0 ? request_reader_ : reply_writer_;
-      dds_delete(request_topic_);
-      dds_delete(reply_topic_);
-      check_created(rc, "service", options.name);
-    }
-    ready_ = dds_create_readcondition(request_reader_, DDS_ANY_STATE);
-    reader_gid_ = entity_gid(request_reader_);
-    writer_gid_ = entity_gid(reply_writer_);
+    // A child of the reader, deleted with it.
+    ready_ = dds_create_readcondition(request_reader_.get(), DDS_ANY_STATE);
+    check_created(ready_, "read condition", options.name);
+    reader_gid_ = entity_gid(request_reader_.get());
+    writer_gid_ = entity_gid(reply_writer_.get());
     transport_->graph().add_endpoint(node_, reader_gid_, true);
     transport_->graph().add_endpoint(node_, writer_gid_, false);
   }
@@ -110,13 +112,6 @@ public:
   {
     transport_->graph().remove_endpoint(node_, reader_gid_, true);
     transport_->graph().remove_endpoint(node_, writer_gid_, false);
-    Participant::Use use(transport_->participant());
-    if (use) {
-      dds_delete(request_reader_);
-      dds_delete(reply_writer_);
-      dds_delete(request_topic_);
-      dds_delete(reply_topic_);
-    }
   }
 
   bool take_request(rmw_request_id_t & header, std::shared_ptr<const void> & request) override
@@ -130,7 +125,7 @@ public:
       ServiceSample sample{RequestId{}, message.get()};
       void * buffer = &sample;
       dds_sample_info_t si;
-      if (dds_take(request_reader_, &buffer, &si, 1, 1) <= 0) {
+      if (dds_take(request_reader_.get(), &buffer, &si, 1, 1) <= 0) {
         return false;
       }
       if (!si.valid_data) {
@@ -265,7 +260,7 @@ private:
   void write_locked(const Pending & reply)
   {
     ServiceSample sample{reply.id, reply.response.get()};
-    dds_write(reply_writer_, &sample);
+    write_failures_.check(dds_write(reply_writer_.get(), &sample));
   }
 
   /// With mutex_ held and the participant in use. A request writer without a clientid
@@ -275,7 +270,7 @@ private:
     auto known = client_ids_.find(request_writer);
     if (known == client_ids_.end() || check_presence) {
       dds_builtintopic_endpoint_t * writer =
-        dds_get_matched_publication_data(request_reader_, request_writer);
+        dds_get_matched_publication_data(request_reader_.get(), request_writer);
       if (!writer) {
         client_ids_.erase(request_writer);
         return ReplyState::ClientGone;
@@ -301,14 +296,15 @@ private:
     matched_clients_.clear();
     std::vector<dds_instance_handle_t> handles(16);
     dds_return_t n;
-    while ((n = dds_get_matched_subscriptions(reply_writer_, handles.data(), handles.size())) >
+    while ((n = dds_get_matched_subscriptions(
+        reply_writer_.get(), handles.data(), handles.size())) >
       static_cast<dds_return_t>(handles.size()))
     {
       handles.resize(static_cast<size_t>(n));
     }
     for (dds_return_t i = 0; i < n; ++i) {
       dds_builtintopic_endpoint_t * reader =
-        dds_get_matched_subscription_data(reply_writer_, handles[static_cast<size_t>(i)]);
+        dds_get_matched_subscription_data(reply_writer_.get(), handles[static_cast<size_t>(i)]);
       if (reader) {
         matched_clients_.insert(user_data_value(reader->qos, "clientid"));
         dds_builtintopic_free_endpoint(reader);
@@ -321,19 +317,21 @@ private:
   std::string name_;
   std::shared_ptr<WakeTarget> wake_;
   uint64_t node_;
-  dds_entity_t request_topic_{0};
-  dds_entity_t reply_topic_{0};
-  dds_entity_t request_reader_{0};
-  dds_entity_t reply_writer_{0};
   dds_entity_t ready_{0};
   rmw_gid_t reader_gid_{};
   rmw_gid_t writer_gid_{};
+  WriteFailures write_failures_;
 
   std::atomic<bool> readers_changed_{true};
   std::mutex mutex_;
   std::deque<Pending> pending_;
   std::unordered_map<dds_instance_handle_t, std::string> client_ids_;
   std::set<std::string> matched_clients_;
+  // Last, so that they are deleted (and their listeners finished) before anything else goes.
+  Entity request_topic_;
+  Entity reply_topic_;
+  Entity request_reader_;
+  Entity reply_writer_;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -345,46 +343,47 @@ public:
     std::shared_ptr<DdsTransport> transport, const ServiceType & type,
     const EndpointOptions & options)
   : transport_(std::move(transport)), type_(type), wake_(options.wake),
-    node_(node_key(options))
+    node_(node_key(options)), write_failures_("client of '" + options.name + "'")
   {
     Participant & participant = transport_->participant();
     const dds_entity_t pp = participant.handle();
     const std::string id = "clientid=" + participant.next_endpoint_id() + ";";
     request_topic_name_ = request_topic_name(options.name, options.qos);
     reply_topic_name_ = reply_topic_name(options.name, options.qos);
-    request_topic_ =
-      create_topic(pp, request_topic_name_, members_of(type.request.introspection), true);
-    check_created(request_topic_, "topic", request_topic_name_);
-    reply_topic_ =
-      create_topic(pp, reply_topic_name_, members_of(type.response.introspection), true);
-    if (reply_topic_ < 0) {
-      dds_delete(request_topic_);
-    }
-    check_created(reply_topic_, "topic", reply_topic_name_);
+    request_topic_ = Entity(
+      participant,
+      create_topic(pp, request_topic_name_, members_of(type.request.introspection), true),
+      "topic", request_topic_name_);
+    reply_topic_ = Entity(
+      participant,
+      create_topic(pp, reply_topic_name_, members_of(type.response.introspection), true),
+      "topic", reply_topic_name_);
 
     QosPtr writer_qos = endpoint_qos(options.qos, EndpointKind::Writer, id);
-    dds_listener_t * writer_listener = dds_create_listener(this);
-    dds_lset_publication_matched(writer_listener, &DdsClient::on_publication_matched);
-    request_writer_ = dds_create_writer(pp, request_topic_, writer_qos.get(), writer_listener);
-    dds_delete_listener(writer_listener);
+    ListenerPtr writer_listener(dds_create_listener(this));
+    dds_lset_publication_matched(writer_listener.get(), &DdsClient::on_publication_matched);
+    request_writer_ = Entity(
+      participant,
+      create_writer(pp, request_topic_.get(), writer_qos.get(), writer_listener.get()),
+      "client", options.name);
 
     QosPtr reader_qos = endpoint_qos(options.qos, EndpointKind::Reader, id);
-    dds_listener_t * reader_listener = dds_create_listener(this);
-    dds_lset_data_available(reader_listener, &DdsClient::on_data_available);
-    dds_lset_subscription_matched(reader_listener, &DdsClient::on_subscription_matched);
-    reply_reader_ = dds_create_reader(pp, reply_topic_, reader_qos.get(), reader_listener);
-    dds_delete_listener(reader_listener);
+    ListenerPtr reader_listener(dds_create_listener(this));
+    dds_lset_data_available(reader_listener.get(), &DdsClient::on_data_available);
+    dds_lset_subscription_matched(reader_listener.get(), &DdsClient::on_subscription_matched);
+    reply_reader_ = Entity(
+      participant,
+      create_reader(pp, reply_topic_.get(), reader_qos.get(), reader_listener.get()),
+      "client", options.name);
 
-    if (request_writer_ < 0 || reply_reader_ < 0) {
-      const dds_return_t rc = request_writer_ < 0 ? request_writer_ : reply_reader_;
-      dds_delete(request_topic_);
-      dds_delete(reply_topic_);
-      check_created(rc, "client", options.name);
-    }
-    ready_ = dds_create_readcondition(reply_reader_, DDS_ANY_STATE);
-    dds_get_instance_handle(request_writer_, &client_id_);
-    writer_gid_ = entity_gid(request_writer_);
-    reader_gid_ = entity_gid(reply_reader_);
+    // A child of the reader, deleted with it.
+    ready_ = dds_create_readcondition(reply_reader_.get(), DDS_ANY_STATE);
+    check_created(ready_, "read condition", options.name);
+    // The id every request carries and every reply echoes; without it no reply is ours.
+    check_created(
+      dds_get_instance_handle(request_writer_.get(), &client_id_), "client id", options.name);
+    writer_gid_ = entity_gid(request_writer_.get());
+    reader_gid_ = entity_gid(reply_reader_.get());
     transport_->graph().add_endpoint(node_, writer_gid_, false);
     transport_->graph().add_endpoint(node_, reader_gid_, true);
   }
@@ -393,13 +392,6 @@ public:
   {
     transport_->graph().remove_endpoint(node_, writer_gid_, false);
     transport_->graph().remove_endpoint(node_, reader_gid_, true);
-    Participant::Use use(transport_->participant());
-    if (use) {
-      dds_delete(request_writer_);
-      dds_delete(reply_reader_);
-      dds_delete(request_topic_);
-      dds_delete(reply_topic_);
-    }
   }
 
   int64_t send_request(std::shared_ptr<const void> request) override
@@ -408,7 +400,7 @@ public:
     Participant::Use use(transport_->participant());
     if (use) {
       ServiceSample sample{RequestId{client_id_, sequence}, const_cast<void *>(request.get())};
-      dds_write(request_writer_, &sample);
+      write_failures_.check(dds_write(request_writer_.get(), &sample));
     }
     return sequence;
   }
@@ -424,7 +416,7 @@ public:
       ServiceSample sample{RequestId{}, message.get()};
       void * buffer = &sample;
       dds_sample_info_t si;
-      if (dds_take(reply_reader_, &buffer, &si, 1, 1) <= 0) {
+      if (dds_take(reply_reader_.get(), &buffer, &si, 1, 1) <= 0) {
         return false;
       }
       // Every client of the service hears every reply; only ours count.
@@ -457,10 +449,10 @@ public:
       return false;
     }
     const std::vector<std::string> servers =
-      matched_ids(request_writer_, &dds_get_matched_subscriptions,
+      matched_ids(request_writer_.get(), &dds_get_matched_subscriptions,
         &dds_get_matched_subscription_data);
     const std::vector<std::string> repliers =
-      matched_ids(reply_reader_, &dds_get_matched_publications,
+      matched_ids(reply_reader_.get(), &dds_get_matched_publications,
         &dds_get_matched_publication_data);
     if (servers.empty() || repliers.empty()) {
       return false;
@@ -530,14 +522,16 @@ private:
   uint64_t node_;
   std::string request_topic_name_;
   std::string reply_topic_name_;
-  dds_entity_t request_topic_{0};
-  dds_entity_t reply_topic_{0};
-  dds_entity_t request_writer_{0};
-  dds_entity_t reply_reader_{0};
   dds_entity_t ready_{0};
   dds_instance_handle_t client_id_{0};
   rmw_gid_t writer_gid_{};
   rmw_gid_t reader_gid_{};
+  WriteFailures write_failures_;
+  // Last, so that they are deleted (and their listeners finished) before anything else goes.
+  Entity request_topic_;
+  Entity reply_topic_;
+  Entity request_writer_;
+  Entity reply_reader_;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -554,7 +548,7 @@ void ReplyWorker::add(const std::shared_ptr<DdsService> & service)
     if (stopping_) {
       return;
     }
-    services_.push_back(service);
+    services_.insert(service);
     ++events_;
     if (!thread_.joinable()) {
       thread_ = std::thread([this] {run();});
@@ -589,24 +583,22 @@ void ReplyWorker::run()
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stopping_) {
     const uint64_t seen = events_;
-    std::vector<std::weak_ptr<DdsService>> services;
+    ServiceSet services;
     services.swap(services_);
     lock.unlock();
 
     // Services with replies still queued stay on the list; the others drop off.
     Clock::time_point next = Clock::time_point::max();
     std::vector<std::weak_ptr<DdsService>> still_waiting;
-    for (auto & weak : services) {
+    for (const auto & weak : services) {
       auto service = weak.lock();
       if (service && service->retry(next)) {
-        still_waiting.push_back(std::move(weak));
+        still_waiting.push_back(weak);
       }
     }
 
     lock.lock();
-    for (auto & weak : still_waiting) {
-      services_.push_back(std::move(weak));
-    }
+    services_.insert(still_waiting.begin(), still_waiting.end());
     if (services_.empty()) {
       cv_.wait(lock, [&] {return stopping_ || events_ != seen;});
     } else {

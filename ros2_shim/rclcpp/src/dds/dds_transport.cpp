@@ -13,9 +13,11 @@
 #include <vector>
 
 #include "cdr.hpp"
+#include "entity.hpp"
 #include "qos_mapping.hpp"
 #include "rclcpp/context.hpp"
 #include "sertype.hpp"
+#include "write_failures.hpp"
 
 namespace rclcpp
 {
@@ -55,50 +57,47 @@ public:
     std::shared_ptr<DdsTransport> transport, const MessageType & type,
     const EndpointOptions & options)
   : transport_(std::move(transport)), qos_(resolved_qos(options.qos)),
-    on_incompatible_(options.on_incompatible_qos), node_(node_key(options))
+    on_incompatible_(options.on_incompatible_qos), node_(node_key(options)),
+    write_failures_("publisher on '" + options.name + "'")
   {
-    const dds_entity_t pp = transport_->participant().handle();
+    Participant & participant = transport_->participant();
+    const dds_entity_t pp = participant.handle();
     const std::string name = topic_name(options.name, options.qos);
-    topic_ = create_topic(pp, name, members_of(type.introspection), false);
-    check_created(topic_, "topic", name);
+    topic_ = Entity(
+      participant, create_topic(pp, name, members_of(type.introspection), false), "topic", name);
     QosPtr qos = to_dds_qos(options.qos, EndpointKind::Writer);
-    dds_listener_t * listener = dds_create_listener(this);
-    dds_lset_offered_incompatible_qos(listener, &DdsPublisher::on_offered_incompatible_qos);
-    writer_ = dds_create_writer(pp, topic_, qos.get(), listener);
-    dds_delete_listener(listener);
-    if (writer_ < 0) {
-      dds_delete(topic_);
-    }
-    check_created(writer_, "publisher", name);
-    gid_ = entity_gid(writer_);
+    ListenerPtr listener(dds_create_listener(this));
+    dds_lset_offered_incompatible_qos(listener.get(), &DdsPublisher::on_offered_incompatible_qos);
+    writer_ = Entity(
+      participant, create_writer(pp, topic_.get(), qos.get(), listener.get()), "publisher", name);
+    gid_ = entity_gid(writer_.get());
     transport_->graph().add_endpoint(node_, gid_, false);
   }
 
   ~DdsPublisher() override
   {
     transport_->graph().remove_endpoint(node_, gid_, false);
-    Participant::Use use(transport_->participant());
-    if (use) {
-      dds_delete(writer_);
-      dds_delete(topic_);
-    }
   }
 
   void publish(std::shared_ptr<const void> message) override
   {
     Participant::Use use(transport_->participant());
     if (use) {
-      dds_write(writer_, message.get());
+      write_failures_.check(dds_write(writer_.get(), message.get()));
     }
   }
 
-  bool wants_messages() const override {return true;}
+  bool wants_messages() const override
+  {
+    Participant::Use use(transport_->participant());
+    return static_cast<bool>(use);
+  }
 
   size_t matched_subscriptions() const override
   {
     Participant::Use use(transport_->participant());
     dds_publication_matched_status_t status{};
-    if (!use || dds_get_publication_matched_status(writer_, &status) < 0) {
+    if (!use || dds_get_publication_matched_status(writer_.get(), &status) < 0) {
       return 0;
     }
     return status.current_count;
@@ -113,7 +112,10 @@ private:
   {
     auto * self = static_cast<DdsPublisher *>(arg);
     if (self->on_incompatible_) {
-      self->on_incompatible_(policy_name(status.last_policy_id));
+      self->on_incompatible_(
+        IncompatibleQosStatus{
+            static_cast<int32_t>(status.total_count), status.total_count_change,
+            policy_name(status.last_policy_id)});
     }
   }
 
@@ -121,9 +123,11 @@ private:
   rmw_qos_profile_t qos_;
   IncompatibleQosCallback on_incompatible_;
   uint64_t node_;
-  dds_entity_t topic_{0};
-  dds_entity_t writer_{0};
   rmw_gid_t gid_{};
+  WriteFailures write_failures_;
+  // Last, so that they are deleted (and their listener finished) before anything else goes.
+  Entity topic_;
+  Entity writer_;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -138,34 +142,29 @@ public:
     wake_(options.wake), on_incompatible_(options.on_incompatible_qos),
     node_(node_key(options))
   {
-    const dds_entity_t pp = transport_->participant().handle();
+    Participant & participant = transport_->participant();
+    const dds_entity_t pp = participant.handle();
     const std::string name = topic_name(options.name, options.qos);
-    topic_ = create_topic(pp, name, members_of(type.introspection), false);
-    check_created(topic_, "topic", name);
+    topic_ = Entity(
+      participant, create_topic(pp, name, members_of(type.introspection), false), "topic", name);
     QosPtr qos = to_dds_qos(options.qos, EndpointKind::Reader);
-    dds_listener_t * listener = dds_create_listener(this);
-    dds_lset_data_available(listener, &DdsSubscription::on_data_available);
+    ListenerPtr listener(dds_create_listener(this));
+    dds_lset_data_available(listener.get(), &DdsSubscription::on_data_available);
     dds_lset_requested_incompatible_qos(
-      listener, &DdsSubscription::on_requested_incompatible_qos);
-    reader_ = dds_create_reader(pp, topic_, qos.get(), listener);
-    dds_delete_listener(listener);
-    if (reader_ < 0) {
-      dds_delete(topic_);
-    }
-    check_created(reader_, "subscription", name);
-    ready_ = dds_create_readcondition(reader_, DDS_ANY_STATE);
-    gid_ = entity_gid(reader_);
+      listener.get(), &DdsSubscription::on_requested_incompatible_qos);
+    reader_ = Entity(
+      participant, create_reader(pp, topic_.get(), qos.get(), listener.get()), "subscription",
+      name);
+    // A child of the reader, deleted with it.
+    ready_ = dds_create_readcondition(reader_.get(), DDS_ANY_STATE);
+    check_created(ready_, "read condition", name);
+    gid_ = entity_gid(reader_.get());
     transport_->graph().add_endpoint(node_, gid_, true);
   }
 
   ~DdsSubscription() override
   {
     transport_->graph().remove_endpoint(node_, gid_, true);
-    Participant::Use use(transport_->participant());
-    if (use) {
-      dds_delete(reader_);
-      dds_delete(topic_);
-    }
   }
 
   bool take(Sample & sample) override
@@ -178,7 +177,7 @@ public:
       std::shared_ptr<void> message = type_.create();
       void * buffer = message.get();
       dds_sample_info_t si;
-      if (dds_take(reader_, &buffer, &si, 1, 1) <= 0) {
+      if (dds_take(reader_.get(), &buffer, &si, 1, 1) <= 0) {
         return false;
       }
       if (!si.valid_data) {
@@ -204,7 +203,7 @@ public:
   {
     Participant::Use use(transport_->participant());
     dds_subscription_matched_status_t status{};
-    if (!use || dds_get_subscription_matched_status(reader_, &status) < 0) {
+    if (!use || dds_get_subscription_matched_status(reader_.get(), &status) < 0) {
       return 0;
     }
     return status.current_count;
@@ -227,7 +226,10 @@ private:
   {
     auto * self = static_cast<DdsSubscription *>(arg);
     if (self->on_incompatible_) {
-      self->on_incompatible_(policy_name(status.last_policy_id));
+      self->on_incompatible_(
+        IncompatibleQosStatus{
+            static_cast<int32_t>(status.total_count), status.total_count_change,
+            policy_name(status.last_policy_id)});
     }
   }
 
@@ -241,7 +243,8 @@ private:
     }
     rmw_gid_t gid{};
     gid.implementation_identifier = kImplementationIdentifier;
-    dds_builtintopic_endpoint_t * endpoint = dds_get_matched_publication_data(reader_, handle);
+    dds_builtintopic_endpoint_t * endpoint =
+      dds_get_matched_publication_data(reader_.get(), handle);
     if (endpoint) {
       gid = guid_to_gid(endpoint->key);
       dds_builtintopic_free_endpoint(endpoint);
@@ -259,12 +262,13 @@ private:
   std::shared_ptr<WakeTarget> wake_;
   IncompatibleQosCallback on_incompatible_;
   uint64_t node_;
-  dds_entity_t topic_{0};
-  dds_entity_t reader_{0};
   dds_entity_t ready_{0};
   rmw_gid_t gid_{};
   std::mutex gids_mutex_;
   std::unordered_map<dds_instance_handle_t, rmw_gid_t> gids_;
+  // Last, so that they are deleted (and their listener finished) before anything else goes.
+  Entity topic_;
+  Entity reader_;
 };
 
 // ---------------------------------------------------------------------------------------

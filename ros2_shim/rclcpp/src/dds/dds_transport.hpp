@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -32,7 +33,8 @@ class ReplyWorker
 {
 public:
   ~ReplyWorker();
-  /// `service` has queued replies; retry them from now on until it has none.
+  /// `service` has queued replies; retry them from now on until it has none. A service is
+  /// on the list once, however many replies it queues.
   void add(const std::shared_ptr<DdsService> & service);
   /// Something changed that may let a queued reply go out.
   void notify();
@@ -43,7 +45,9 @@ private:
 
   std::mutex mutex_;
   std::condition_variable cv_;
-  std::vector<std::weak_ptr<DdsService>> services_;
+  using ServiceSet =
+    std::set<std::weak_ptr<DdsService>, std::owner_less<std::weak_ptr<DdsService>>>;
+  ServiceSet services_;
   uint64_t events_{0};
   bool stopping_{false};
   std::thread thread_;

@@ -69,63 +69,60 @@ void copy_gid(rmw_dds_common::msg::Gid & out, const rmw_gid_t & gid)
 GraphCache::GraphCache(std::shared_ptr<Participant> participant)
 : participant_(std::move(participant))
 {
-  const dds_entity_t pp = participant_->handle();
-  dds_listener_t * builtin_listener = dds_create_listener(this);
-  dds_lset_data_available(builtin_listener, &GraphCache::on_builtin_data);
-  participant_reader_ =
-    dds_create_reader(pp, DDS_BUILTIN_TOPIC_DCPSPARTICIPANT, nullptr, builtin_listener);
-  publication_reader_ =
-    dds_create_reader(pp, DDS_BUILTIN_TOPIC_DCPSPUBLICATION, nullptr, builtin_listener);
-  subscription_reader_ =
-    dds_create_reader(pp, DDS_BUILTIN_TOPIC_DCPSSUBSCRIPTION, nullptr, builtin_listener);
-  dds_delete_listener(builtin_listener);
-  if (participant_reader_ < 0 || publication_reader_ < 0 || subscription_reader_ < 0) {
-    throw std::runtime_error("failed to create the DDS built-in topic readers");
-  }
+  // The readers get their listeners only once all of them exist: a listener drains every
+  // reader, and Cyclone calls it as soon as a reader is there.
+  const Participant & p = *participant_;
+  const dds_entity_t pp = p.handle();
+  participant_reader_ = Entity(
+    p, create_reader(pp, DDS_BUILTIN_TOPIC_DCPSPARTICIPANT, nullptr, nullptr),
+    "built-in topic reader", "DCPSParticipant");
+  publication_reader_ = Entity(
+    p, create_reader(pp, DDS_BUILTIN_TOPIC_DCPSPUBLICATION, nullptr, nullptr),
+    "built-in topic reader", "DCPSPublication");
+  subscription_reader_ = Entity(
+    p, create_reader(pp, DDS_BUILTIN_TOPIC_DCPSSUBSCRIPTION, nullptr, nullptr),
+    "built-in topic reader", "DCPSSubscription");
 
-  discovery_topic_ = create_topic(pp, kDiscoveryTopic, discovery_members(), false);
-  if (discovery_topic_ < 0) {
-    throw std::runtime_error("failed to create the ros_discovery_info topic");
-  }
+  discovery_topic_ = Entity(
+    p, create_topic(pp, kDiscoveryTopic, discovery_members(), false), "topic", kDiscoveryTopic);
   rmw_qos_profile_t profile{};
   profile.history = RMW_QOS_POLICY_HISTORY_KEEP_LAST;
   profile.depth = 1;
   profile.reliability = RMW_QOS_POLICY_RELIABILITY_RELIABLE;
   profile.durability = RMW_QOS_POLICY_DURABILITY_TRANSIENT_LOCAL;
   QosPtr writer_qos = to_dds_qos(profile, EndpointKind::Writer);
-  discovery_writer_ = dds_create_writer(pp, discovery_topic_, writer_qos.get(), nullptr);
+  discovery_writer_ = Entity(
+    p, create_writer(pp, discovery_topic_.get(), writer_qos.get(), nullptr), "writer",
+    kDiscoveryTopic);
 
   profile.history = RMW_QOS_POLICY_HISTORY_KEEP_ALL;
   QosPtr reader_qos = to_dds_qos(profile, EndpointKind::Reader);
   dds_qset_ignorelocal(reader_qos.get(), DDS_IGNORELOCAL_PARTICIPANT);
-  dds_listener_t * discovery_listener = dds_create_listener(this);
-  dds_lset_data_available(discovery_listener, &GraphCache::on_discovery_data);
-  discovery_reader_ = dds_create_reader(pp, discovery_topic_, reader_qos.get(), discovery_listener);
-  dds_delete_listener(discovery_listener);
-  if (discovery_writer_ < 0 || discovery_reader_ < 0) {
-    throw std::runtime_error("failed to create the ros_discovery_info endpoints");
+  discovery_reader_ = Entity(
+    p, create_reader(pp, discovery_topic_.get(), reader_qos.get(), nullptr), "reader",
+    kDiscoveryTopic);
+
+  ListenerPtr builtin_listener(dds_create_listener(this));
+  dds_lset_data_available(builtin_listener.get(), &GraphCache::on_builtin_data);
+  ListenerPtr discovery_listener(dds_create_listener(this));
+  dds_lset_data_available(discovery_listener.get(), &GraphCache::on_discovery_data);
+  for (const Entity * reader :
+    {&participant_reader_, &publication_reader_, &subscription_reader_})
+  {
+    check_created(
+      dds_set_listener(reader->get(), builtin_listener.get()), "listener", "built-in topics");
   }
+  check_created(
+    dds_set_listener(discovery_reader_.get(), discovery_listener.get()), "listener",
+    kDiscoveryTopic);
+  refresh();  // what arrived before the listeners were there
   {
     std::lock_guard<std::mutex> lock(nodes_mutex_);
     announce_locked();
   }
 }
 
-GraphCache::~GraphCache()
-{
-  Participant::Use use(*participant_);
-  if (use) {
-    // Deleting a reader waits for its listener to return, so nothing calls into this
-    // object afterwards.
-    for (dds_entity_t e : {participant_reader_, publication_reader_, subscription_reader_,
-        discovery_reader_, discovery_writer_, discovery_topic_})
-    {
-      if (e > 0) {
-        dds_delete(e);
-      }
-    }
-  }
-}
+GraphCache::~GraphCache() = default;
 
 void GraphCache::on_builtin_data(dds_entity_t, void * arg)
 {
@@ -163,7 +160,7 @@ bool GraphCache::drain_builtin_locked()
 
   while (true) {
     samples[0] = nullptr;
-    const dds_return_t n = dds_take(participant_reader_, samples, infos, kBatch, kBatch);
+    const dds_return_t n = dds_take(participant_reader_.get(), samples, infos, kBatch, kBatch);
     if (n <= 0) {
       break;
     }
@@ -183,11 +180,11 @@ bool GraphCache::drain_builtin_locked()
       }
       changed = true;
     }
-    dds_return_loan(participant_reader_, samples, n);
+    dds_return_loan(participant_reader_.get(), samples, n);
   }
 
-  for (dds_entity_t reader : {publication_reader_, subscription_reader_}) {
-    const bool is_writer = reader == publication_reader_;
+  for (dds_entity_t reader : {publication_reader_.get(), subscription_reader_.get()}) {
+    const bool is_writer = reader == publication_reader_.get();
     while (true) {
       samples[0] = nullptr;
       const dds_return_t n = dds_take(reader, samples, infos, kBatch, kBatch);
@@ -218,7 +215,7 @@ bool GraphCache::drain_discovery_locked()
     ParticipantEntitiesInfo info;
     void * sample = &info;
     dds_sample_info_t si;
-    if (dds_take(discovery_reader_, &sample, &si, 1, 1) <= 0) {
+    if (dds_take(discovery_reader_.get(), &sample, &si, 1, 1) <= 0) {
       break;
     }
     if (!si.valid_data) {
@@ -226,6 +223,14 @@ bool GraphCache::drain_discovery_locked()
     }
     Key key;
     std::memcpy(key.data(), info.gid.data.data(), key.size());
+    // Built-in samples are drained first, and a peer's participant is discovered before any
+    // of its writers, so an unknown key is a participant that has already left.
+    const bool alive = std::any_of(
+      participants_.begin(), participants_.end(),
+      [&](const std::pair<const dds_instance_handle_t, Key> & p) {return p.second == key;});
+    if (!alive) {
+      continue;
+    }
     std::vector<std::pair<std::string, std::string>> names;
     for (const auto & node : info.node_entities_info_seq) {
       names.emplace_back(node.node_name, node.node_namespace);
@@ -443,8 +448,15 @@ void GraphCache::announce_locked()
   }
   Participant::Use use(*participant_);
   if (use) {
-    dds_write(discovery_writer_, &info);
+    announce_failures_.check(dds_write(discovery_writer_.get(), &info));
   }
+}
+
+size_t GraphCache::peer_count()
+{
+  refresh();
+  std::lock_guard<std::mutex> lock(cache_mutex_);
+  return peer_nodes_.size();
 }
 
 }  // namespace dds

@@ -18,8 +18,10 @@
 #include <vector>
 
 #include "dds/dds.h"
+#include "entity.hpp"
 #include "participant.hpp"
 #include "rclcpp/shim/transport.hpp"
+#include "write_failures.hpp"
 
 namespace rclcpp
 {
@@ -56,6 +58,9 @@ public:
   void add_endpoint(uint64_t node, const rmw_gid_t & gid, bool is_reader);
   void remove_endpoint(uint64_t node, const rmw_gid_t & gid, bool is_reader);
 
+  /// Peers whose nodes are known (for tests of the cache's bounds).
+  size_t peer_count();
+
 private:
   using Key = std::array<uint8_t, 16>;
   struct Endpoint
@@ -84,16 +89,13 @@ private:
   void for_each_endpoint(Fn && fn);
 
   std::shared_ptr<Participant> participant_;
-  dds_entity_t participant_reader_{0};
-  dds_entity_t publication_reader_{0};
-  dds_entity_t subscription_reader_{0};
-  dds_entity_t discovery_topic_{0};
-  dds_entity_t discovery_reader_{0};
-  dds_entity_t discovery_writer_{0};
+  WriteFailures announce_failures_{"ros_discovery_info announcement"};
 
   // The cache, fed from Cyclone's listener thread and from queries.
   std::mutex cache_mutex_;
   std::map<dds_instance_handle_t, Key> participants_;
+  // Peers' nodes by participant; only live participants have an entry, so a late
+  // announcement of a participant that has left cannot bring its nodes back.
   std::map<dds_instance_handle_t, Endpoint> endpoints_;
   std::map<Key, std::vector<std::pair<std::string, std::string>>> peer_nodes_;
 
@@ -106,6 +108,14 @@ private:
   std::condition_variable generation_cv_;
   uint64_t generation_{0};
   uint64_t interrupts_{0};
+
+  // Last, so that they are deleted (and their listeners finished) before anything else goes.
+  Entity participant_reader_;
+  Entity publication_reader_;
+  Entity subscription_reader_;
+  Entity discovery_topic_;
+  Entity discovery_writer_;
+  Entity discovery_reader_;
 };
 
 }  // namespace dds

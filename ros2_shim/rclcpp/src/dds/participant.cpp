@@ -110,11 +110,17 @@ std::string Participant::next_endpoint_id()
 
 void Participant::close()
 {
-  std::unique_lock<std::shared_mutex> lock(lifetime_mutex_);
-  if (!alive_) {
-    return;
+  std::lock_guard<std::mutex> closing(close_mutex_);
+  {
+    // Waits for the calls in progress; every later Use finds the participant gone.
+    std::unique_lock<std::shared_mutex> lock(lifetime_mutex_);
+    if (!alive_) {
+      return;
+    }
+    alive_ = false;
   }
-  alive_ = false;
+  // Outside the lock: deleting waits for running listeners, and a listener may take a Use
+  // (one that logs publishes to /rosout); it finds the participant gone and returns.
   dds_delete(participant_);
   if (domain_ > 0) {
     dds_delete(domain_);

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <shared_mutex>
 #include <string>
 
@@ -70,6 +71,7 @@ private:
   std::atomic<uint32_t> endpoint_counter_{0};
   mutable std::shared_mutex lifetime_mutex_;
   bool alive_{false};
+  std::mutex close_mutex_;  // a second close() returns only once the first has deleted
 };
 
 /// Throws std::runtime_error naming `what` and `name` when `entity` is an error code.

@@ -198,7 +198,8 @@ ddsi_serdata * sd_from_keyhash(const ddsi_sertype * type, const ddsi_keyhash *)
   return d != nullptr ? &d->base : nullptr;
 }
 
-ddsi_serdata * sd_from_sample(const ddsi_sertype * type, ddsi_serdata_kind kind, const void * sample)
+ddsi_serdata * sd_from_sample(
+  const ddsi_sertype * type, ddsi_serdata_kind kind, const void * sample)
 {
   if (kind != SDK_DATA) {
     return sd_from_keyhash(type, nullptr);
@@ -230,7 +231,12 @@ void sd_to_ser(const ddsi_serdata * d, size_t off, size_t sz, void * buf)
 
 ddsi_serdata * sd_to_ser_ref(const ddsi_serdata * d, size_t off, size_t sz, ddsrt_iovec_t * ref)
 {
+  // As in sd_to_ser: never a reference beyond the bytes held; a range that does not fit is
+  // cut to what there is.
   const Serdata * s = serdata_of(d);
+  const size_t held = s->bytes.size();
+  off = off < held ? off : held;
+  sz = sz < held - off ? sz : held - off;
   ref->iov_base = const_cast<uint8_t *>(s->bytes.data()) + off;
   ref->iov_len = static_cast<ddsrt_iov_len_t>(sz);
   return ddsi_serdata_ref(d);

@@ -15,7 +15,6 @@
 #include <memory>
 #include <map>
 #include <string>
-#include <typeinfo>
 #include <utility>
 #include <vector>
 
@@ -35,12 +34,8 @@ struct MessageType
 {
   /// ROS type name, "geometry_msgs/msg/Twist"; endpoints of one topic must agree.
   const char * name;
-  /// The C++ type, so an in-process match never reinterprets another type.
-  const std::type_info * cpp_type;
-  /// A new default-constructed message.
+  /// A new default-constructed message; a transport's take fills one of these.
   std::shared_ptr<void> (* create)();
-  /// Copy-construct a message (a service gets its own request, a non-const callback its own copy).
-  std::shared_ptr<void> (* clone)(const void * message);
   /// The rosidl_message_type_support_t of rosidl_typesupport_introspection_cpp, whose
   /// data is a MessageMembers table; serialising transports walk it.
   const void * introspection;
@@ -54,9 +49,18 @@ struct ServiceType
   MessageType response;
 };
 
-/// Called with the policy name ("RELIABILITY_QOS_POLICY", ...) when an endpoint meets
-/// a peer whose QoS prevents communication; rclcpp logs it as Humble does.
-using IncompatibleQosCallback = std::function<void (const std::string & policy_name)>;
+/// The middleware's incompatible-QoS status of an endpoint when it met another report.
+struct IncompatibleQosStatus
+{
+  int32_t total_count;         ///< peers met so far whose QoS prevents communication
+  int32_t total_count_change;  ///< of which since the previous report
+  std::string policy_name;     ///< the last policy at fault, "RELIABILITY_QOS_POLICY", ...
+};
+
+/// Called when an endpoint meets a peer whose QoS prevents communication. It runs on the
+/// middleware's thread, which must not wait for anything an executor or a log call holds:
+/// it may only record the report and wake whoever handles it.
+using IncompatibleQosCallback = std::function<void (const IncompatibleQosStatus & status)>;
 
 /// A node's entry in the graph. The transport announces the node (and the endpoints
 /// created with it) for as long as this object lives; destroying it removes the node.
@@ -93,7 +97,9 @@ public:
   virtual ~PublisherEndpoint() = default;
   /// Deliver to every matched subscription; the message is never modified afterwards.
   virtual void publish(std::shared_ptr<const void> message) = 0;
-  /// False if nobody could receive a sample now or later, so the caller can skip copying it.
+  /// False once the endpoint can never deliver again (its transport has been closed at
+  /// process exit), so the caller can skip making the message. Matching is not consulted:
+  /// a subscription may match between this call and the write.
   virtual bool wants_messages() const = 0;
   virtual size_t matched_subscriptions() const = 0;
   /// The QoS the endpoint actually uses (system defaults resolved).

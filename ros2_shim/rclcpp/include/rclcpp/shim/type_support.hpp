@@ -18,11 +18,7 @@ const MessageType & message_type()
 {
   static const MessageType type{
     rosidl_generator_traits::name<MessageT>(),
-    &typeid(MessageT),
     []() -> std::shared_ptr<void> {return std::make_shared<MessageT>();},
-    [](const void * message) -> std::shared_ptr<void> {
-      return std::make_shared<MessageT>(*static_cast<const MessageT *>(message));
-    },
     rosidl_typesupport_introspection_cpp::get_message_type_support_handle<MessageT>()};
   return type;
 }
