@@ -247,15 +247,17 @@ void TwistArbiter::SubscribeInput(uint8_t mode, const ControlModeConfig & config
       });
     return;
   }
-  const int64_t max_age_ns =
-    config.max_age_ > 0.0 ? twist_arbiter::MaxAgeNanoseconds(config.max_age_) : 0;
+  // Decided on the configured seconds: a limit below half a nanosecond rounds to 0 ns and
+  // must still gate (it passes only stamps of exactly now), not switch the gate off.
+  const bool gated = config.max_age_ > 0.0;
+  const int64_t max_age_ns = twist_arbiter::MaxAgeNanoseconds(config.max_age_);
   twist_stamped_subscription_ = create_subscription<TwistStamped>(
     config.topic_, TwistQoS(),
-    [this, topic = config.topic_, mode, max_age_ns](std::unique_ptr<TwistStamped> msg) {
+    [this, topic = config.topic_, mode, gated, max_age_ns](std::unique_ptr<TwistStamped> msg) {
       if (!AcceptCommand(*this, topic, msg->twist, non_finite_warnings_[mode])) {
         return;
       }
-      if (max_age_ns > 0 && !AcceptStamp(mode, msg->header.stamp, max_age_ns)) {
+      if (gated && !AcceptStamp(mode, msg->header.stamp, max_age_ns)) {
         return;
       }
       // The twist part, sharing ownership with the whole message: no copy.

@@ -43,7 +43,7 @@ int64_t StampNanoseconds(int32_t sec, uint32_t nanosec);
 /// CheckMaxAge (finite, >= 0, fits int64 nanoseconds).
 int64_t MaxAgeNanoseconds(double max_age);
 
-/// Judges the stamp (@p sec, @p nanosec) at node time @p now_ns against @p max_age_ns (> 0).
+/// Judges the stamp (@p sec, @p nanosec) at node time @p now_ns against @p max_age_ns (>= 0).
 /// A stamp exactly max_age old, or exactly max_age ahead, is still fresh.
 StampCheck CheckStamp(int32_t sec, uint32_t nanosec, int64_t now_ns, int64_t max_age_ns);
 
