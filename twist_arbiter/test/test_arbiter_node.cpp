@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 #include <typeinfo>
+#include <utility>
 #include <vector>
 
 #include "arbiter_test_support.hpp"
@@ -641,6 +642,56 @@ TEST(ArbiterConstruction, RefusesValuesThatCouldOnlyFailLater)
   EXPECT_NO_THROW(std::make_shared<TwistArbiter>(OptionsWith(values)));
   EXPECT_NO_THROW(
     std::make_shared<TwistArbiter>(OptionsWith(With("timeout_threshold", V(2147483.647)))));
+}
+
+TEST(ArbiterConstruction, OptionalParametersAnswerWithTheirDefaultsAndAreChecked)
+{
+  using V = rclcpp::ParameterValue;
+  {
+    auto node = std::make_shared<TwistArbiter>(OptionsWith(DefaultParameters()));
+    EXPECT_FALSE(node->get_parameter("topics.out.stamped").as_bool());
+    EXPECT_EQ("base_link", node->get_parameter("topics.out.frame_id").as_string());
+    EXPECT_EQ("", node->get_parameter("stop.topic").as_string());
+    EXPECT_FALSE(node->get_parameter("states.user.stamped").as_bool());
+  }
+  const std::string heartbeat_allowed = "allowed is 0 (no heartbeat) or a finite number of "
+    "seconds from 0.001 to below 2147483.648 (the timer period must be at least 1 ms and fit a "
+    "32-bit signed number of milliseconds).";
+  const std::vector<std::pair<std::map<std::string, V>, std::string>> refused = {
+    {{{"states.teleops.max_age", V(0.2)}},
+      "Invalid value 0.2 for parameter \"states.teleops.max_age\": allowed is 0 (no age gate) "
+      "while \"states.teleops.stamped\" is false: a Twist carries no stamp to judge its age by."},
+    {{{"states.teleops.stamped", V(true)}, {"states.teleops.max_age", V(-0.1)}},
+      "Invalid value -0.1 for parameter \"states.teleops.max_age\": allowed is 0 (no age gate) "
+      "or a finite number of seconds > 0 and below 9223372036.854 (value * 1e9 must fit a "
+      "64-bit signed number of nanoseconds)."},
+    {{{"stop.heartbeat", V(0.5)}},
+      "Invalid value 0.5 for parameter \"stop.heartbeat\": allowed is 0 (no heartbeat) while "
+      "\"stop.topic\" is empty: there is no stop input."},
+    {{{"stop.topic", V("stop")}, {"stop.heartbeat", V(0.0005)}},
+      "Invalid value 0.0005 for parameter \"stop.heartbeat\": " + heartbeat_allowed},
+    {{{"topics.out.frame_id", V("/base_link")}},
+      "Invalid value \"/base_link\" for parameter \"topics.out.frame_id\": allowed is a frame "
+      "name that is not empty and does not start with '/' (tf2 refuses both)."},
+    {{{"topics.out.stamped", V(1)}},
+      "Something went wrong during parameter \"topics.out.stamped\" configuration: "},
+  };
+  for (const auto & entry : refused) {
+    auto values = DefaultParameters();
+    for (const auto & value : entry.first) {
+      values[value.first] = value.second;
+    }
+    Logs().Clear();
+    try {
+      auto node = std::make_shared<TwistArbiter>(OptionsWith(values));
+      ADD_FAILURE() << "accepted: " << entry.second;
+    } catch (const std::invalid_argument & e) {
+      EXPECT_EQ(0u, std::string(e.what()).find(entry.second)) << e.what();
+      EXPECT_EQ(
+        std::vector<std::string>{std::string("ERROR: ") + e.what()},
+        Logs().Texts("twist_arbiter", kError));
+    }
+  }
 }
 
 int main(int argc, char ** argv)

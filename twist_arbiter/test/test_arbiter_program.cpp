@@ -136,6 +136,20 @@ TEST(ArbiterProgram, RunsWithTheShippedConfigurationUntilASignal)
   }
 }
 
+TEST(ArbiterProgram, RunsWithTheRos2ControlExampleWithItsStopEngagedUntilTheFirstFalse)
+{
+  Program program({"--ros-args", "--params-file", ROS2_CONTROL_CONFIG});
+  ASSERT_TRUE(program.spawned());
+  ASSERT_TRUE(program.WaitUntilSpinning()) << program.Wait(std::chrono::seconds(1)).output;
+  EXPECT_TRUE(
+    program.WaitForOutput("Stop engaged on `/stop_button`: no `false` received since start-up."));
+  program.Signal(SIGINT);
+  const RunResult run = program.Wait();
+  ASSERT_TRUE(run.exited) << run.output;
+  EXPECT_EQ(0, run.status) << run.output;
+  EXPECT_TRUE(LinesWith(run.output, "[ERROR]").empty()) << run.output;
+}
+
 TEST(ArbiterProgram, RemappedNodeNameRunsAndReportsUnderTheNewName)
 {
   // The shipped file applies to any node name, so the renamed node runs as well.
@@ -201,6 +215,8 @@ TEST(ArbiterProgram, ExitsWithStatusOneOnEachRefusedValue)
     {"topics.out.control_mode", "\"bad topic\"",
       "Invalid value \"bad topic\" for parameter \"topics.out.control_mode\": allowed is a "
       "topic name"},
+    {"stop.heartbeat", "1",  // an optional parameter of the wrong type
+      "Something went wrong during parameter \"stop.heartbeat\" configuration: "},
   };
   for (const auto & c : cases) {
     SCOPED_TRACE(c.name + " = " + c.yaml);
