@@ -32,8 +32,9 @@ HOST_PACKAGES=(
   libfmt-dev libyaml-cpp-dev libyaml-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3-yaml
+  libcli11-dev
 )
-ROS_PACKAGES=(libfmt-dev libbenchmark-dev)
+ROS_PACKAGES=(libfmt-dev libbenchmark-dev libcli11-dev)
 
 ros_world() {
   # Real ROS 2 Humble: already sourced, or installed in the usual place.

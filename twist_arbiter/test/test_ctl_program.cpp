@@ -8,15 +8,24 @@
 
 #include <signal.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <corvan_msgs/msg/control_mode.hpp>
+#include <corvan_msgs/srv/return_control_mode.hpp>
 #include <corvan_msgs/srv/set_control_mode.hpp>
+#include <geometry_msgs/msg/twist_stamped.hpp>
 #include <rclcpp/rclcpp.hpp>
+#include <std_msgs/msg/bool.hpp>
+
+#include "twist_arbiter/interface.hpp"
 
 #include "subprocess.hpp"
 
@@ -71,6 +80,122 @@ bool Contains(const std::string & text, const std::string & part)
 {
   return text.find(part) != std::string::npos;
 }
+
+/// Stands in for a controller, in the test process: its parameters, its mode services and its
+/// topics, each driven by the test. What the tool learns of a controller it learns through
+/// these alone, so the fake can do what the real one rarely does (a history that arrives
+/// slowly) and have what it lacks (optional parameters it does not declare).
+class FakeController
+{
+public:
+  using ControlMode = corvan_msgs::msg::ControlMode;
+  using ReturnControlMode = corvan_msgs::srv::ReturnControlMode;
+  using SetControlMode = corvan_msgs::srv::SetControlMode;
+
+  /// Topics are "<name>/..." relative names, as a controller's parameters hold them;
+  /// @p extra adds optional parameters.
+  FakeController(
+    const std::string & name, uint8_t current,
+    const std::vector<rclcpp::Parameter> & extra = {})
+  : node_(std::make_shared<rclcpp::Node>(name)), current_(current)
+  {
+    namespace interface = twist_arbiter::interface;
+    std::vector<rclcpp::Parameter> parameters = {
+      {interface::kOutputTwistTopicParameter, name + "/cmd_vel"},
+      {interface::kControlModeTopicParameter, name + "/control_mode"},
+      {interface::kTimeoutThresholdParameter, 0.5}};
+    for (const char * mode : {"manual", "teleops", "manual_mapping", "autopilot", "docking",
+        "user"})
+    {
+      parameters.emplace_back(interface::ModeParameter(mode, "topic"), name + "/" + mode);
+    }
+    parameters.insert(parameters.end(), extra.begin(), extra.end());
+    for (const auto & parameter : parameters) {
+      node_->declare_parameter(parameter.get_name(), parameter.get_parameter_value());
+    }
+    modes_ = node_->create_publisher<ControlMode>(
+      "/" + name + "/control_mode", interface::ControlModeQoS());
+    stopped_ = node_->create_publisher<std_msgs::msg::Bool>(
+      "~/" + std::string(interface::kStoppedTopic), interface::StoppedQoS());
+    if (!extra.empty()) {  // then with a stamped output and a stamped autopilot input
+      output_ = node_->create_publisher<geometry_msgs::msg::TwistStamped>(
+        "/" + name + "/cmd_vel", interface::TwistQoS());
+      autopilot_ = node_->create_subscription<geometry_msgs::msg::TwistStamped>(
+        "/" + name + "/autopilot", interface::TwistQoS(),
+        [this](const geometry_msgs::msg::TwistStamped & msg) {
+          std::lock_guard<std::mutex> lock(mutex_);
+          received_.push_back(msg);
+        });
+    }
+    set_ = node_->create_service<SetControlMode>(
+      "~/set_control_mode",
+      [](std::shared_ptr<SetControlMode::Request>, std::shared_ptr<SetControlMode::Response> r) {
+        r->message = "not a real controller";
+      });
+    previous_ = node_->create_service<ReturnControlMode>(
+      "~/previous_control_mode",
+      [this](std::shared_ptr<ReturnControlMode::Request> request,
+      std::shared_ptr<ReturnControlMode::Response> response) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        requested_.push_back(request->mode.mode);
+        response->success = request->mode.mode == current_;
+        response->message = response->success ? "Control mode set to previous mode manual." :
+        "Current mode does not match.";
+      });
+    executor_.add_node(node_);
+    spinner_ = std::thread([this]() {executor_.spin();});
+  }
+
+  ~FakeController()
+  {
+    executor_.cancel();
+    spinner_.join();
+  }
+
+  void PublishMode(uint8_t mode)
+  {
+    ControlMode msg;
+    msg.mode = mode;
+    modes_->publish(msg);
+  }
+  void PublishStopped(bool engaged)
+  {
+    std_msgs::msg::Bool msg;
+    msg.data = engaged;
+    stopped_->publish(msg);
+  }
+  void PublishOutput(const geometry_msgs::msg::TwistStamped & msg) {output_->publish(msg);}
+
+  std::size_t ModeReaders() const {return modes_->get_subscription_count();}
+  std::size_t OutputReaders() const {return output_->get_subscription_count();}
+  /// The modes named in previous_control_mode requests, in order.
+  std::vector<uint8_t> Requested() const
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requested_;
+  }
+  std::vector<geometry_msgs::msg::TwistStamped> Received() const
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return received_;
+  }
+  rclcpp::Time Now() const {return node_->now();}
+
+private:
+  rclcpp::Node::SharedPtr node_;
+  rclcpp::executors::SingleThreadedExecutor executor_;
+  std::thread spinner_;
+  uint8_t current_;
+  std::vector<uint8_t> requested_;
+  mutable std::mutex mutex_;
+  std::vector<geometry_msgs::msg::TwistStamped> received_;
+  rclcpp::Publisher<ControlMode>::SharedPtr modes_;
+  rclcpp::Publisher<std_msgs::msg::Bool>::SharedPtr stopped_;
+  rclcpp::Publisher<geometry_msgs::msg::TwistStamped>::SharedPtr output_;
+  rclcpp::Subscription<geometry_msgs::msg::TwistStamped>::SharedPtr autopilot_;
+  rclcpp::Service<SetControlMode>::SharedPtr set_;
+  rclcpp::Service<ReturnControlMode>::SharedPtr previous_;
+};
 
 const char kValidModes[] =
   "valid modes: none (0), manual (10), teleops (11), manual_mapping (12), autopilot (20), "
@@ -247,4 +372,98 @@ TEST_F(CtlProgram, MissingOrMuteControllerExitsWithStatusThree)
   EXPECT_TRUE(Contains(
       run.output, "twist_arbiter_ctl: controller /mute did not answer /mute/set_control_mode "
       "within 2 s\n")) << run.output;
+}
+
+// The controller is in teleops, but the tool sees its history trickle in: none first, and the
+// later samples each well after a quiet spell that looks like the end. A request that named the
+// first sample's mode would be refused; the tool must end up naming teleops.
+TEST_F(CtlProgram, PreviousWaitsOutASlowHistoryAndAControllerWithoutOptionalParameters)
+{
+  FakeController slow("slow_gate", 11);
+  slow.PublishMode(0);
+  Process previous(CtlArgs({"previous", "--node", "/slow_gate", "--timeout", "10"}));
+  ASSERT_TRUE(WaitFor([&slow]() {return slow.ModeReaders() > 0;}));
+  std::this_thread::sleep_for(700ms);  // the delays are the point: well above any quiet spell
+  slow.PublishMode(10);
+  std::this_thread::sleep_for(700ms);
+  slow.PublishMode(11);
+  const RunResult run = previous.Wait();
+  EXPECT_EQ(0, run.status) << run.output;
+  EXPECT_EQ("Control mode set to previous mode manual.\n", run.output);
+  ASSERT_FALSE(slow.Requested().empty());
+  EXPECT_EQ(11, slow.Requested().back());
+
+  // It declares none of the optional parameters: the plain gate without a stop input.
+  const RunResult status = Ctl({"status", "--node", "/slow_gate"});
+  EXPECT_EQ(0, status.status) << status.output;
+  for (const char * line : {
+      "mode:       teleops (11)\n", "input:      /slow_gate/teleops\n",
+      "output msg: geometry_msgs/msg/Twist\n", "stop:       no stop input\n"})
+  {
+    EXPECT_TRUE(Contains(status.output, line)) << line << " in:\n" << status.output;
+  }
+}
+
+TEST_F(CtlProgram, StatusWatchAndSendKnowTheStopAndStampedCommands)
+{
+  FakeController gate(
+    "stamped_gate", 20, {
+      {"topics.out.stamped", true}, {"topics.out.frame_id", "base_footprint"},
+      {"stop.topic", "estop"}, {"stop.heartbeat", 0.5},
+      {"states.autopilot.stamped", true}, {"states.autopilot.max_age", 0.25}});
+  gate.PublishMode(20);
+  gate.PublishStopped(true);
+
+  RunResult run = Ctl({"status", "--node", "/stamped_gate"});
+  EXPECT_EQ(0, run.status) << run.output;
+  for (const char * line : {
+      "mode:       autopilot (20)\n",
+      "input:      /stamped_gate/autopilot (TwistStamped, max_age 0.25 s)\n",
+      "output msg: geometry_msgs/msg/TwistStamped, frame_id base_footprint\n",
+      "stop:       engaged (input /estop, heartbeat 0.5 s)\n"})
+  {
+    EXPECT_TRUE(Contains(run.output, line)) << line << " in:\n" << run.output;
+  }
+
+  // watch: the stop as it is and as it changes, and the stamped output with stamp and frame.
+  Process watch(CtlArgs({"watch", "--node", "/stamped_gate"}));
+  ASSERT_TRUE(watch.WaitForOutput(
+      "commands on /stamped_gate/cmd_vel (TwistStamped), stop state on /stamped_gate/stopped "
+      "(Ctrl-C to stop)\n")) << watch.Output();
+  ASSERT_TRUE(watch.WaitForOutput(" stop engaged\n")) << watch.Output();
+  gate.PublishStopped(false);
+  ASSERT_TRUE(watch.WaitForOutput(" stop released\n")) << watch.Output();
+  geometry_msgs::msg::TwistStamped command;
+  command.header.frame_id = "base_footprint";
+  command.twist.linear.x = 0.3;
+  const std::string moving =
+    " twist linear 0.300 0.000 0.000 angular 0.000 0.000 0.000 stamp ";
+  // Best effort: offered until one arrives.
+  ASSERT_TRUE(WaitFor([&]() {
+      command.header.stamp = gate.Now();
+      gate.PublishOutput(command);
+      return watch.WaitForOutput(moving, 0, 1s);
+    })) << watch.Output();
+  EXPECT_TRUE(watch.WaitForOutput(" frame_id base_footprint\n")) << watch.Output();
+  watch.Signal(SIGINT);
+  EXPECT_EQ(0, watch.Wait().status);
+
+  // send: TwistStamped on a stamped input, stamped --age seconds ago; --age needs such a mode.
+  run = Ctl({"send", "autopilot", "--node", "/stamped_gate", "--linear", "0.1", "--age", "2",
+      "--rate", "50", "--duration", "0.5"});
+  EXPECT_EQ(0, run.status) << run.output;
+  EXPECT_TRUE(Contains(run.output, "on /stamped_gate/autopilot (TwistStamped, stamped 2 s ago)"))
+    << run.output;
+  const auto received = gate.Received();
+  ASSERT_FALSE(received.empty()) << run.output;
+  const double age = (gate.Now() - rclcpp::Time(received.back().header.stamp)).seconds();
+  EXPECT_GT(age, 1.9);
+  EXPECT_LT(age, 12.0);  // 2 s, plus however long the machine took
+  EXPECT_EQ("base_footprint", received.back().header.frame_id);
+  EXPECT_DOUBLE_EQ(0.1, received.back().twist.linear.x);
+  run = Ctl({"send", "teleops", "--node", "/stamped_gate", "--linear", "0.1", "--age", "2"});
+  EXPECT_EQ(2, run.status);
+  EXPECT_EQ(
+    "twist_arbiter_ctl: --age applies only to a stamped input; teleops (11) takes "
+    "geometry_msgs/msg/Twist on /stamped_gate/teleops\n", run.output);
 }
