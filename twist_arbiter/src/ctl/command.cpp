@@ -289,7 +289,8 @@ ParseResult ParseCommandLine(const std::vector<std::string> & args)
   const bool wants_mode = *verb == Verb::kSet || *verb == Verb::kSend;
   const std::size_t expected = wants_mode ? 1 : 0;
   if (positionals.size() > expected) {
-    error = fmt::format("unexpected argument '{}' for '{}'", positionals[expected], VerbName(*verb));
+    error = fmt::format(
+      "unexpected argument '{}' for '{}'", positionals[expected], VerbName(*verb));
     return result;
   }
   if (positionals.size() < expected) {
