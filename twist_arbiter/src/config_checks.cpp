@@ -17,6 +17,9 @@ namespace
 // One past the largest 32-bit signed millisecond count: a double below it truncates to a valid
 // int32_t, one at or above it does not.
 constexpr double kInt32Limit = 2147483648.0;
+// Largest age limit whose nanosecond count, rounded, still fits int64 (2^63 ns is about
+// 9223372036.855 s), kept a little below so that rounding cannot reach 2^63.
+constexpr double kMaxAgeLimit = 9223372036.854;
 
 std::string InvalidValueText(
   const std::string & name, const std::string & value, const std::string & allowed)
@@ -77,6 +80,55 @@ std::optional<std::string> CheckTopicName(
   return InvalidValueText(
     name, fmt::format("\"{}\"", topic),
     fmt::format("a topic name that rclcpp accepts, and it refuses this one: {}", reason));
+}
+
+std::optional<std::string> CheckMaxAge(
+  const std::string & name, double value, const std::string & stamped_name, bool stamped)
+{
+  if (!(std::isfinite(value) && value >= 0.0 && value < kMaxAgeLimit)) {
+    return InvalidValueText(
+      name, fmt::format("{}", value),
+      "0 (no age gate) or a finite number of seconds > 0 and below 9223372036.854 "
+      "(value * 1e9 must fit a 64-bit signed number of nanoseconds)");
+  }
+  if (value > 0.0 && !stamped) {
+    return InvalidValueText(
+      name, fmt::format("{}", value),
+      fmt::format(
+        "0 (no age gate) while \"{}\" is false: a Twist carries no stamp to judge its age by",
+        stamped_name));
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> CheckHeartbeat(
+  const std::string & name, double value, const std::string & topic_name,
+  const std::string & topic)
+{
+  if (value != 0.0 && !(std::isfinite(value) && value >= 0.001 && value * 1000.0 < kInt32Limit)) {
+    return InvalidValueText(
+      name, fmt::format("{}", value),
+      fmt::format(
+        "0 (no heartbeat) or a finite number of seconds from 0.001 to below {} (the timer "
+        "period must be at least 1 ms and fit a 32-bit signed number of milliseconds)",
+        kInt32Limit / 1000.0));
+  }
+  if (value != 0.0 && topic.empty()) {
+    return InvalidValueText(
+      name, fmt::format("{}", value),
+      fmt::format("0 (no heartbeat) while \"{}\" is empty: there is no stop input", topic_name));
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> CheckFrameId(const std::string & name, const std::string & value)
+{
+  if (!value.empty() && value.front() != '/') {
+    return std::nullopt;
+  }
+  return InvalidValueText(
+    name, fmt::format("\"{}\"", value),
+    "a frame name that is not empty and does not start with '/' (tf2 refuses both)");
 }
 
 void RefuseInvalidValue(const rclcpp::Logger & logger, const std::optional<std::string> & error)

@@ -17,15 +17,19 @@
 #include <rclcpp_components/register_node_macro.hpp>
 #include <rclcpp_tarvek/helper_parameter.hpp>
 
+#include "twist_arbiter/age_gate.hpp"
 #include "twist_arbiter/config_checks.hpp"
 #include "twist_arbiter/control_mode.hpp"
 #include "twist_arbiter/interface.hpp"
+#include "twist_arbiter/optional_parameter.hpp"
 
 namespace
 {
 
 namespace interface = twist_arbiter::interface;
 using interface::ControlModeQoS;
+using interface::StopInputQoS;
+using interface::StoppedQoS;
 using interface::TwistQoS;
 
 constexpr uint8_t kModeNone = 0;
@@ -114,7 +118,33 @@ TwistArbiter::TwistArbiter(rclcpp::NodeOptions options)
   timeout_threshold_ms_ = std::chrono::milliseconds(
     static_cast<int32_t>(timeout_threshold * 1000.0));
 
-  twist_publisher_ = create_publisher<Twist>(twist_topic, TwistQoS());
+  const bool output_stamped =
+    GetOptionalParameter<bool>(this, interface::kOutputStampedParameter, false);
+  const auto frame_id = GetOptionalParameter<std::string>(
+    this, interface::kOutputFrameIdParameter, interface::kDefaultOutputFrameId);
+  RefuseInvalidValue(get_logger(), CheckFrameId(interface::kOutputFrameIdParameter, frame_id));
+  const auto stop_topic =
+    GetOptionalParameter<std::string>(this, interface::kStopTopicParameter, "");
+  if (!stop_topic.empty()) {
+    RefuseInvalidValue(
+      get_logger(),
+      CheckTopicName(interface::kStopTopicParameter, stop_topic, get_name(), get_namespace()));
+  }
+  const double stop_heartbeat =
+    GetOptionalParameter<double>(this, interface::kStopHeartbeatParameter, 0.0);
+  RefuseInvalidValue(
+    get_logger(),
+    CheckHeartbeat(
+      interface::kStopHeartbeatParameter, stop_heartbeat, interface::kStopTopicParameter,
+      stop_topic));
+
+  // One output type only: a Twist and a TwistStamped publisher on one topic would clash.
+  if (output_stamped) {
+    stamped_output_.header.frame_id = frame_id;
+    twist_stamped_publisher_ = create_publisher<TwistStamped>(twist_topic, TwistQoS());
+  } else {
+    twist_publisher_ = create_publisher<Twist>(twist_topic, TwistQoS());
+  }
   control_mode_publisher_ = create_publisher<ControlMode>(control_mode_topic, ControlModeQoS());
 
   set_control_mode_service_ = create_service<SetControlModeSrv>(
@@ -146,6 +176,24 @@ TwistArbiter::TwistArbiter(rclcpp::NodeOptions options)
     rmw_qos_profile_services_default);
 
   control_mode_publisher_->publish(current_mode_);
+
+  if (!stop_topic.empty()) {
+    stopped_publisher_ =
+      create_publisher<Bool>(std::string("~/") + interface::kStoppedTopic, StoppedQoS());
+    stop_subscription_ = create_subscription<Bool>(
+      stop_topic, StopInputQoS(),
+      [this](std::unique_ptr<Bool> msg) {StopCallback(msg->data);});
+    stop_latch_ = std::make_unique<twist_arbiter::StopLatch>(
+      stop_subscription_->get_topic_name(), stop_heartbeat);
+    PublishStopped();
+    if (stop_heartbeat > 0.0) {
+      RCLCPP_WARN(get_logger(), "%s", stop_latch_->EngagedText().c_str());
+      stop_heartbeat_timer_ = create_wall_timer(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(
+          std::chrono::duration<double>(stop_heartbeat)),
+        [this]() {StopHeartbeatExpired();});
+    }
+  }
 }
 
 void TwistArbiter::SetControlMode(corvan_msgs::msg::ControlMode control_mode)
@@ -157,14 +205,16 @@ void TwistArbiter::SetControlMode(corvan_msgs::msg::ControlMode control_mode)
 
   const uint8_t mode = current_mode_.mode;
   if (mode == kModeNone) {
-    twist_publisher_->publish(Twist());
+    PublishOutput(Twist());
     twist_subscription_.reset();
+    twist_stamped_subscription_.reset();
     stale_timer_.reset();
     return;
   }
 
   if (mode == kModeManualMapping) {
     twist_subscription_.reset();
+    twist_stamped_subscription_.reset();
     const auto config = std::static_pointer_cast<ControlModeConfigLimited>(
       control_mode_configs_.at(mode));
     std::function<void(std::shared_ptr<Twist>)> output =
@@ -174,26 +224,81 @@ void TwistArbiter::SetControlMode(corvan_msgs::msg::ControlMode control_mode)
       config->max_linear_velocity_, config->max_angular_velocity_,
       config->max_linear_acceleration_, config->max_angular_acceleration_,
       config->interpolation_rate_);
-    twist_subscription_ = create_subscription<Twist>(
-      config->topic_, TwistQoS(),
-      [this, topic = config->topic_, mode](std::unique_ptr<Twist> msg) {
-        if (AcceptCommand(*this, topic, *msg, non_finite_warnings_[mode])) {
-          twist_limiter_->SetTwistReference(std::shared_ptr<Twist>(std::move(msg)));
-        }
-      });
+    SubscribeInput(mode, *config);
     return;
   }
 
   twist_subscription_.reset();
+  twist_stamped_subscription_.reset();
   const auto config = control_mode_configs_.at(mode);
-  twist_subscription_ = create_subscription<Twist>(
-    config->topic_, TwistQoS(),
-    [this, topic = config->topic_, mode](std::unique_ptr<Twist> msg) {
-      if (AcceptCommand(*this, topic, *msg, non_finite_warnings_[mode])) {
-        TwistCallback(std::shared_ptr<Twist>(std::move(msg)));
-      }
-    });
+  SubscribeInput(mode, *config);
   ResetStaleTimer();
+}
+
+void TwistArbiter::SubscribeInput(uint8_t mode, const ControlModeConfig & config)
+{
+  if (!config.stamped_) {
+    twist_subscription_ = create_subscription<Twist>(
+      config.topic_, TwistQoS(),
+      [this, topic = config.topic_, mode](std::unique_ptr<Twist> msg) {
+        if (AcceptCommand(*this, topic, *msg, non_finite_warnings_[mode])) {
+          HandleCommand(mode, std::shared_ptr<Twist>(std::move(msg)));
+        }
+      });
+    return;
+  }
+  const int64_t max_age_ns =
+    config.max_age_ > 0.0 ? twist_arbiter::MaxAgeNanoseconds(config.max_age_) : 0;
+  twist_stamped_subscription_ = create_subscription<TwistStamped>(
+    config.topic_, TwistQoS(),
+    [this, topic = config.topic_, mode, max_age_ns](std::unique_ptr<TwistStamped> msg) {
+      if (!AcceptCommand(*this, topic, msg->twist, non_finite_warnings_[mode])) {
+        return;
+      }
+      if (max_age_ns > 0 && !AcceptStamp(mode, msg->header.stamp, max_age_ns)) {
+        return;
+      }
+      // The twist part, sharing ownership with the whole message: no copy.
+      std::shared_ptr<TwistStamped> stamped(std::move(msg));
+      HandleCommand(mode, std::shared_ptr<Twist>(stamped, &stamped->twist));
+    });
+}
+
+void TwistArbiter::HandleCommand(uint8_t mode, std::shared_ptr<Twist> twist)
+{
+  // Engaging the stop leaves every driving mode, so this only guards against a future path
+  // that keeps an input alive while stopped.
+  if (StopEngaged()) {
+    return;
+  }
+  if (mode == kModeManualMapping) {
+    twist_limiter_->SetTwistReference(std::move(twist));
+  } else {
+    TwistCallback(std::move(twist));
+  }
+}
+
+bool TwistArbiter::AcceptStamp(
+  uint8_t mode, const builtin_interfaces::msg::Time & stamp, int64_t max_age_ns)
+{
+  const auto check =
+    twist_arbiter::CheckStamp(stamp.sec, stamp.nanosec, now().nanoseconds(), max_age_ns);
+  if (check.verdict == twist_arbiter::StampVerdict::kFresh) {
+    return true;
+  }
+  auto & drops = stale_drops_[mode];
+  ++drops.count;
+  const auto steady_now = std::chrono::steady_clock::now();
+  if (!drops.last_warning || steady_now - *drops.last_warning >= std::chrono::seconds(1)) {
+    drops.last_warning = steady_now;
+    const auto & config = *control_mode_configs_.at(mode);
+    const std::string text = fmt::format(
+      "Dropped a command on `{}` {} (max_age {} s); {} dropped on this input so far.",
+      twist_stamped_subscription_->get_topic_name(), twist_arbiter::DescribeStamp(check),
+      config.max_age_, drops.count);
+    RCLCPP_WARN(get_logger(), "%s", text.c_str());
+  }
+  return false;
 }
 
 bool TwistArbiter::IsValidTransition(uint8_t target)
@@ -221,6 +326,12 @@ void TwistArbiter::SetControlModeRequest(
     "Request received to change current mode `{}` to `{}`", current_name, target_name);
   RCLCPP_INFO(get_logger(), "%s", received.c_str());
 
+  // Setting none asks for what the stop enforces anyway and is answered as usual.
+  if (target != kModeNone && StopEngaged()) {
+    response->success = false;
+    response->message = stop_latch_->RefusalText();
+    return;
+  }
   if (target == current_mode_.mode) {
     response->success = true;
     response->message = fmt::format("Target control mode `{}` is already active.", current_name);
@@ -254,6 +365,11 @@ void TwistArbiter::PreviousControlModeRequest(
     previous_name, given_name);
   RCLCPP_INFO(get_logger(), "%s", received.c_str());
 
+  if (StopEngaged()) {
+    response->success = false;
+    response->message = stop_latch_->RefusalText();
+    return;
+  }
   if (given == current_mode_.mode) {
     SetControlMode(previous_mode_);
     response->success = true;
@@ -293,8 +409,19 @@ void TwistArbiter::ResetControlModeRequest(
 
 void TwistArbiter::TwistCallback(std::shared_ptr<geometry_msgs::msg::Twist> msg)
 {
-  twist_publisher_->publish(*msg);
+  PublishOutput(*msg);
   ResetStaleTimer();
+}
+
+void TwistArbiter::PublishOutput(const Twist & twist)
+{
+  if (twist_stamped_publisher_) {
+    stamped_output_.header.stamp = now();
+    stamped_output_.twist = twist;
+    twist_stamped_publisher_->publish(stamped_output_);
+  } else {
+    twist_publisher_->publish(twist);
+  }
 }
 
 void TwistArbiter::ResetStaleTimer()
@@ -311,8 +438,53 @@ void TwistArbiter::SetStale()
   if (twist_limiter_) {
     twist_limiter_->Reset();
   }
-  twist_publisher_->publish(Twist());
+  PublishOutput(Twist());
   stale_timer_.reset();
+}
+
+void TwistArbiter::StopCallback(bool stop)
+{
+  if (stop_heartbeat_timer_) {
+    stop_heartbeat_timer_->reset();
+  }
+  if (!stop_latch_->Receive(stop)) {
+    return;
+  }
+  if (stop_latch_->engaged()) {
+    OnStopEngaged();
+  } else {
+    RCLCPP_INFO(get_logger(), "%s", stop_latch_->ReleasedText().c_str());
+    PublishStopped();
+  }
+}
+
+void TwistArbiter::StopHeartbeatExpired()
+{
+  // No wake-ups while silent: the next stop message restarts the timer.
+  stop_heartbeat_timer_->cancel();
+  if (stop_latch_->HeartbeatExpired()) {
+    OnStopEngaged();
+  }
+}
+
+void TwistArbiter::OnStopEngaged()
+{
+  std::string ended_mode;
+  if (current_mode_.mode != kModeNone) {
+    ended_mode = ControlModeToString(current_mode_.mode);
+    ControlMode none;
+    none.mode = kModeNone;
+    SetControlMode(none);
+  }
+  RCLCPP_WARN(get_logger(), "%s", stop_latch_->EngagedText(ended_mode).c_str());
+  PublishStopped();
+}
+
+void TwistArbiter::PublishStopped()
+{
+  Bool state;
+  state.data = stop_latch_->engaged();
+  stopped_publisher_->publish(state);
 }
 
 RCLCPP_COMPONENTS_REGISTER_NODE(TwistArbiter)

@@ -51,6 +51,26 @@ std::optional<std::string> CheckTopicName(
   const std::string & name, const std::string & topic,
   const std::string & node_name, const std::string & node_namespace);
 
+/// Age limit of a mode's input in seconds, @p name being `states.<mode>.max_age`: 0 (no age
+/// gate), or a finite number > 0 whose value * 1e9 fits a 64-bit signed number of nanoseconds
+/// (value < 9223372036.854) and only while the input is stamped (@p stamped, the value of
+/// @p stamped_name): a Twist carries no time to judge its age by, so a gate on it would either
+/// drop everything or be silently ignored.
+std::optional<std::string> CheckMaxAge(
+  const std::string & name, double value, const std::string & stamped_name, bool stamped);
+
+/// Heartbeat of the stop input in seconds: 0 (none), or a finite number from 0.001 to below
+/// 2147483.648 (a timer period of at least one millisecond that fits a 32-bit signed number of
+/// milliseconds), and only with a stop topic (@p topic, the value of @p topic_name): a heartbeat
+/// with nothing to listen to would look like a dead-man switch that does not exist.
+std::optional<std::string> CheckHeartbeat(
+  const std::string & name, double value, const std::string & topic_name,
+  const std::string & topic);
+
+/// frame_id of the stamped output: not empty and not starting with '/', both of which tf2
+/// refuses as a frame name.
+std::optional<std::string> CheckFrameId(const std::string & name, const std::string & value);
+
 /// Logs @p error as one ERROR line on @p logger and throws std::invalid_argument with the same
 /// text. Does nothing when @p error is empty, so a check can be written as
 /// `RefuseInvalidValue(get_logger(), CheckTimeoutThreshold("timeout_threshold", value));`.

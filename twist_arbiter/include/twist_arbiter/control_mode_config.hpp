@@ -17,15 +17,18 @@ class TwistArbiter;
 class ControlModeConfig
 {
 public:
-  /// Reads `states.<name>.topic` and `states.<name>.transitions_to` through @p node, where
-  /// <name> is the catalogue name of @p mode.
+  /// Reads `states.<name>.topic`, `states.<name>.transitions_to` and the optional
+  /// `states.<name>.stamped` (default false) and `states.<name>.max_age` (default 0.0) through
+  /// @p node, where <name> is the catalogue name of @p mode.
   ///
   /// The topic is checked right away as rclcpp would expand it for @p node, so a bad name
   /// fails construction instead of a later mode switch half-way.
   ///
   /// @throws std::exception from the parameter helper for a missing or mistyped parameter
   ///         (it has logged the reason); std::invalid_argument for a topic that rclcpp refuses
-  ///         (after one ERROR line) or a transition to an unknown mode name.
+  ///         (after one ERROR line) or a transition to an unknown mode name;
+  ///         std::invalid_argument after one ERROR line for a mistyped optional parameter or a
+  ///         max_age that is negative, not finite, or set on an unstamped input.
   virtual void Configure(TwistArbiter * node, const uint8_t & mode);
 
   virtual ~ControlModeConfig() = default;
@@ -35,6 +38,10 @@ public:
   std::string topic_;
   /// Ids of the modes this one may be left for, in parameter order, duplicates kept.
   std::vector<uint8_t> transitions_;
+  /// Whether the input carries geometry_msgs/msg/TwistStamped instead of Twist.
+  bool stamped_ = false;
+  /// Age limit of a stamped command in seconds; 0 = no age gate.
+  double max_age_ = 0.0;
 };
 
 /// Configuration of the mode whose commands pass through the Twist limiter; the five settings
