@@ -467,3 +467,66 @@ TEST_F(CtlProgram, StatusWatchAndSendKnowTheStopAndStampedCommands)
     "twist_arbiter_ctl: --age applies only to a stamped input; teleops (11) takes "
     "geometry_msgs/msg/Twist on /stamped_gate/teleops\n", run.output);
 }
+
+// The controller itself with a stop input, a stamped output and a stamped input: what an
+// operator sees of the stop engaging, the refusals while it is, and the stamped output.
+TEST_F(CtlProgram, AgainstAControllerWithAStopInputAndStampedCommands)
+{
+  Process gate({TWIST_ARBITER_MAIN, "--ros-args", "--params-file", SHIPPED_CONFIG, "-r",
+      "__ns:=/robot2", "-p", "topics.out.stamped:=true", "-p", "stop.topic:=estop", "-p",
+      "states.teleops.stamped:=true"});
+  const auto ctl = [](std::vector<std::string> args) {
+      args.insert(args.end(), {"--node", "/robot2/twist_arbiter"});
+      return Ctl(args);
+    };
+  RunResult run = ctl({"status", "--timeout", "20"});
+  ASSERT_EQ(0, run.status) << run.output;
+  for (const char * line : {
+      "output msg: geometry_msgs/msg/TwistStamped, frame_id base_link\n",
+      "stop:       released (input /robot2/estop, no heartbeat)\n"})
+  {
+    EXPECT_TRUE(Contains(run.output, line)) << line << " in:\n" << run.output;
+  }
+
+  Process watch(CtlArgs({"watch", "--node", "/robot2/twist_arbiter"}));
+  ASSERT_TRUE(watch.WaitForOutput(" stop released\n")) << watch.Output();
+  auto estop = probe_->create_publisher<std_msgs::msg::Bool>("/robot2/estop", rclcpp::QoS(1));
+  // The stop is a level: repeated until the controller, which may not yet know this publisher
+  // when the first one goes out, has acted on it.
+  const auto hold = [&estop, &watch](bool engaged, const std::string & line, std::size_t from) {
+      std_msgs::msg::Bool stop;
+      stop.data = engaged;
+      return WaitFor([&]() {
+               estop->publish(stop);
+               return watch.WaitForOutput(line, from, 1s);
+             });
+    };
+  ASSERT_TRUE(hold(true, " stop engaged\n", 0)) << watch.Output();
+
+  const std::string refused = "Refused while the stop is engaged on `/robot2/estop`";
+  run = ctl({"set", "teleops"});
+  EXPECT_EQ(1, run.status);
+  EXPECT_EQ(0u, run.output.find(refused)) << run.output;
+  run = ctl({"previous", "--timeout", "2"});  // a refusal waits out the history's timeout
+  EXPECT_EQ(1, run.status);
+  EXPECT_EQ(0u, run.output.find(refused)) << run.output;
+  run = ctl({"reset"});
+  EXPECT_EQ(0, run.status) << run.output;
+
+  ASSERT_TRUE(hold(false, " stop released\n", watch.Output().find(" stop engaged\n")))
+    << watch.Output();
+  run = ctl({"set", "teleops"});
+  ASSERT_EQ(0, run.status) << run.output;
+  run = ctl({"send", "teleops", "--linear", "0.2", "--rate", "20", "--duration", "1"});
+  EXPECT_EQ(0, run.status) << run.output;
+  EXPECT_TRUE(Contains(run.output, "on /robot2/cmd_vel/teleops (TwistStamped) at 20 Hz"))
+    << run.output;
+  EXPECT_TRUE(watch.WaitForOutput(
+      " twist linear 0.200 0.000 0.000 angular 0.000 0.000 0.000 stamp ")) << watch.Output();
+  EXPECT_TRUE(watch.WaitForOutput(" frame_id base_link\n")) << watch.Output();
+
+  watch.Signal(SIGINT);
+  EXPECT_EQ(0, watch.Wait().status);
+  gate.Signal(SIGINT);
+  gate.Wait();
+}
