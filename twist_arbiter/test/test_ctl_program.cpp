@@ -8,12 +8,10 @@
 
 #include <signal.h>
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -81,10 +79,9 @@ bool Contains(const std::string & text, const std::string & part)
   return text.find(part) != std::string::npos;
 }
 
-/// Stands in for a controller, in the test process: its parameters, its mode services and its
-/// topics, each driven by the test. What the tool learns of a controller it learns through
-/// these alone, so the fake can do what the real one rarely does (a history that arrives
-/// slowly) and have what it lacks (optional parameters it does not declare).
+/// Stands in for a controller, in the test process: its parameters (the required ones only),
+/// its mode services and its control-mode topic, driven by the test, so that its history can
+/// arrive as slowly as a retransmit over a poor link would bring it.
 class FakeController
 {
 public:
@@ -92,41 +89,21 @@ public:
   using ReturnControlMode = corvan_msgs::srv::ReturnControlMode;
   using SetControlMode = corvan_msgs::srv::SetControlMode;
 
-  /// Topics are "<name>/..." relative names, as a controller's parameters hold them;
-  /// @p extra adds optional parameters.
-  FakeController(
-    const std::string & name, uint8_t current,
-    const std::vector<rclcpp::Parameter> & extra = {})
+  /// Topics are "<name>/..." relative names, as a controller's parameters hold them.
+  FakeController(const std::string & name, uint8_t current)
   : node_(std::make_shared<rclcpp::Node>(name)), current_(current)
   {
     namespace interface = twist_arbiter::interface;
-    std::vector<rclcpp::Parameter> parameters = {
-      {interface::kOutputTwistTopicParameter, name + "/cmd_vel"},
-      {interface::kControlModeTopicParameter, name + "/control_mode"},
-      {interface::kTimeoutThresholdParameter, 0.5}};
+    node_->declare_parameter(interface::kOutputTwistTopicParameter, name + "/cmd_vel");
+    node_->declare_parameter(interface::kControlModeTopicParameter, name + "/control_mode");
+    node_->declare_parameter(interface::kTimeoutThresholdParameter, 0.5);
     for (const char * mode : {"manual", "teleops", "manual_mapping", "autopilot", "docking",
         "user"})
     {
-      parameters.emplace_back(interface::ModeParameter(mode, "topic"), name + "/" + mode);
-    }
-    parameters.insert(parameters.end(), extra.begin(), extra.end());
-    for (const auto & parameter : parameters) {
-      node_->declare_parameter(parameter.get_name(), parameter.get_parameter_value());
+      node_->declare_parameter(interface::ModeParameter(mode, "topic"), name + "/" + mode);
     }
     modes_ = node_->create_publisher<ControlMode>(
       "/" + name + "/control_mode", interface::ControlModeQoS());
-    stopped_ = node_->create_publisher<std_msgs::msg::Bool>(
-      "~/" + std::string(interface::kStoppedTopic), interface::StoppedQoS());
-    if (!extra.empty()) {  // then with a stamped output and a stamped autopilot input
-      output_ = node_->create_publisher<geometry_msgs::msg::TwistStamped>(
-        "/" + name + "/cmd_vel", interface::TwistQoS());
-      autopilot_ = node_->create_subscription<geometry_msgs::msg::TwistStamped>(
-        "/" + name + "/autopilot", interface::TwistQoS(),
-        [this](const geometry_msgs::msg::TwistStamped & msg) {
-          std::lock_guard<std::mutex> lock(mutex_);
-          received_.push_back(msg);
-        });
-    }
     set_ = node_->create_service<SetControlMode>(
       "~/set_control_mode",
       [](std::shared_ptr<SetControlMode::Request>, std::shared_ptr<SetControlMode::Response> r) {
@@ -158,41 +135,23 @@ public:
     msg.mode = mode;
     modes_->publish(msg);
   }
-  void PublishStopped(bool engaged)
-  {
-    std_msgs::msg::Bool msg;
-    msg.data = engaged;
-    stopped_->publish(msg);
-  }
-  void PublishOutput(const geometry_msgs::msg::TwistStamped & msg) {output_->publish(msg);}
-
   std::size_t ModeReaders() const {return modes_->get_subscription_count();}
-  std::size_t OutputReaders() const {return output_->get_subscription_count();}
+
   /// The modes named in previous_control_mode requests, in order.
   std::vector<uint8_t> Requested() const
   {
     std::lock_guard<std::mutex> lock(mutex_);
     return requested_;
   }
-  std::vector<geometry_msgs::msg::TwistStamped> Received() const
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return received_;
-  }
-  rclcpp::Time Now() const {return node_->now();}
 
 private:
   rclcpp::Node::SharedPtr node_;
   rclcpp::executors::SingleThreadedExecutor executor_;
   std::thread spinner_;
-  uint8_t current_;
-  std::vector<uint8_t> requested_;
+  const uint8_t current_;
   mutable std::mutex mutex_;
-  std::vector<geometry_msgs::msg::TwistStamped> received_;
+  std::vector<uint8_t> requested_;
   rclcpp::Publisher<ControlMode>::SharedPtr modes_;
-  rclcpp::Publisher<std_msgs::msg::Bool>::SharedPtr stopped_;
-  rclcpp::Publisher<geometry_msgs::msg::TwistStamped>::SharedPtr output_;
-  rclcpp::Subscription<geometry_msgs::msg::TwistStamped>::SharedPtr autopilot_;
   rclcpp::Service<SetControlMode>::SharedPtr set_;
   rclcpp::Service<ReturnControlMode>::SharedPtr previous_;
 };
@@ -404,77 +363,15 @@ TEST_F(CtlProgram, PreviousWaitsOutASlowHistoryAndAControllerWithoutOptionalPara
   }
 }
 
-TEST_F(CtlProgram, StatusWatchAndSendKnowTheStopAndStampedCommands)
-{
-  FakeController gate(
-    "stamped_gate", 20, {
-      {"topics.out.stamped", true}, {"topics.out.frame_id", "base_footprint"},
-      {"stop.topic", "estop"}, {"stop.heartbeat", 0.5},
-      {"states.autopilot.stamped", true}, {"states.autopilot.max_age", 0.25}});
-  gate.PublishMode(20);
-  gate.PublishStopped(true);
-
-  RunResult run = Ctl({"status", "--node", "/stamped_gate"});
-  EXPECT_EQ(0, run.status) << run.output;
-  for (const char * line : {
-      "mode:       autopilot (20)\n",
-      "input:      /stamped_gate/autopilot (TwistStamped, max_age 0.25 s)\n",
-      "output msg: geometry_msgs/msg/TwistStamped, frame_id base_footprint\n",
-      "stop:       engaged (input /estop, heartbeat 0.5 s)\n"})
-  {
-    EXPECT_TRUE(Contains(run.output, line)) << line << " in:\n" << run.output;
-  }
-
-  // watch: the stop as it is and as it changes, and the stamped output with stamp and frame.
-  Process watch(CtlArgs({"watch", "--node", "/stamped_gate"}));
-  ASSERT_TRUE(watch.WaitForOutput(
-      "commands on /stamped_gate/cmd_vel (TwistStamped), stop state on /stamped_gate/stopped "
-      "(Ctrl-C to stop)\n")) << watch.Output();
-  ASSERT_TRUE(watch.WaitForOutput(" stop engaged\n")) << watch.Output();
-  gate.PublishStopped(false);
-  ASSERT_TRUE(watch.WaitForOutput(" stop released\n")) << watch.Output();
-  geometry_msgs::msg::TwistStamped command;
-  command.header.frame_id = "base_footprint";
-  command.twist.linear.x = 0.3;
-  const std::string moving =
-    " twist linear 0.300 0.000 0.000 angular 0.000 0.000 0.000 stamp ";
-  // Best effort: offered until one arrives.
-  ASSERT_TRUE(WaitFor([&]() {
-      command.header.stamp = gate.Now();
-      gate.PublishOutput(command);
-      return watch.WaitForOutput(moving, 0, 1s);
-    })) << watch.Output();
-  EXPECT_TRUE(watch.WaitForOutput(" frame_id base_footprint\n")) << watch.Output();
-  watch.Signal(SIGINT);
-  EXPECT_EQ(0, watch.Wait().status);
-
-  // send: TwistStamped on a stamped input, stamped --age seconds ago; --age needs such a mode.
-  run = Ctl({"send", "autopilot", "--node", "/stamped_gate", "--linear", "0.1", "--age", "2",
-      "--rate", "50", "--duration", "0.5"});
-  EXPECT_EQ(0, run.status) << run.output;
-  EXPECT_TRUE(Contains(run.output, "on /stamped_gate/autopilot (TwistStamped, stamped 2 s ago)"))
-    << run.output;
-  const auto received = gate.Received();
-  ASSERT_FALSE(received.empty()) << run.output;
-  const double age = (gate.Now() - rclcpp::Time(received.back().header.stamp)).seconds();
-  EXPECT_GT(age, 1.9);
-  EXPECT_LT(age, 12.0);  // 2 s, plus however long the machine took
-  EXPECT_EQ("base_footprint", received.back().header.frame_id);
-  EXPECT_DOUBLE_EQ(0.1, received.back().twist.linear.x);
-  run = Ctl({"send", "teleops", "--node", "/stamped_gate", "--linear", "0.1", "--age", "2"});
-  EXPECT_EQ(2, run.status);
-  EXPECT_EQ(
-    "twist_arbiter_ctl: --age applies only to a stamped input; teleops (11) takes "
-    "geometry_msgs/msg/Twist on /stamped_gate/teleops\n", run.output);
-}
-
-// The controller itself with a stop input, a stamped output and a stamped input: what an
-// operator sees of the stop engaging, the refusals while it is, and the stamped output.
+// The controller itself with a stop input, a stamped output and a stamped input with an age
+// gate: what an operator sees of the stop engaging, the refusals while it is, stale commands
+// and the stamped output.
 TEST_F(CtlProgram, AgainstAControllerWithAStopInputAndStampedCommands)
 {
   Process gate({TWIST_ARBITER_MAIN, "--ros-args", "--params-file", SHIPPED_CONFIG, "-r",
-      "__ns:=/robot2", "-p", "topics.out.stamped:=true", "-p", "stop.topic:=estop", "-p",
-      "states.teleops.stamped:=true"});
+      "__ns:=/robot2", "-p", "topics.out.stamped:=true", "-p",
+      "topics.out.frame_id:=base_footprint", "-p", "stop.topic:=estop", "-p",
+      "states.teleops.stamped:=true", "-p", "states.teleops.max_age:=0.5"});
   const auto ctl = [](std::vector<std::string> args) {
       args.insert(args.end(), {"--node", "/robot2/twist_arbiter"});
       return Ctl(args);
@@ -482,7 +379,7 @@ TEST_F(CtlProgram, AgainstAControllerWithAStopInputAndStampedCommands)
   RunResult run = ctl({"status", "--timeout", "20"});
   ASSERT_EQ(0, run.status) << run.output;
   for (const char * line : {
-      "output msg: geometry_msgs/msg/TwistStamped, frame_id base_link\n",
+      "output msg: geometry_msgs/msg/TwistStamped, frame_id base_footprint\n",
       "stop:       released (input /robot2/estop, no heartbeat)\n"})
   {
     EXPECT_TRUE(Contains(run.output, line)) << line << " in:\n" << run.output;
@@ -517,13 +414,54 @@ TEST_F(CtlProgram, AgainstAControllerWithAStopInputAndStampedCommands)
     << watch.Output();
   run = ctl({"set", "teleops"});
   ASSERT_EQ(0, run.status) << run.output;
+  run = ctl({"status"});
+  EXPECT_TRUE(Contains(
+      run.output, "input:      /robot2/cmd_vel/teleops (TwistStamped, max_age 0.5 s)\n"))
+    << run.output;
+
+  // Commands stamped 2 s ago: sent as such, and dropped by the age gate.
+  std::vector<double> ages;
+  std::mutex ages_mutex;
+  auto listener = std::make_shared<rclcpp::Node>("test_ctl_program_listener");
+  auto input = listener->create_subscription<geometry_msgs::msg::TwistStamped>(
+    "/robot2/cmd_vel/teleops", twist_arbiter::interface::TwistQoS(),
+    [&](const geometry_msgs::msg::TwistStamped & msg) {
+      std::lock_guard<std::mutex> lock(ages_mutex);
+      ages.push_back((listener->now() - rclcpp::Time(msg.header.stamp)).seconds());
+    });
+  rclcpp::executors::SingleThreadedExecutor executor;
+  executor.add_node(listener);
+  std::thread spinner([&executor]() {executor.spin();});
+  const std::size_t before_stale = watch.Output().size();
+  run = ctl({"send", "teleops", "--linear", "0.1", "--age", "2", "--rate", "20", "--duration",
+      "1"});
+  EXPECT_EQ(0, run.status) << run.output;
+  EXPECT_TRUE(Contains(
+      run.output, "on /robot2/cmd_vel/teleops (TwistStamped, stamped 2 s ago) at 20 Hz"))
+    << run.output;
+  executor.cancel();
+  spinner.join();
+  {
+    std::lock_guard<std::mutex> lock(ages_mutex);
+    ASSERT_FALSE(ages.empty());
+    EXPECT_GT(ages.back(), 1.9);
+    EXPECT_LT(ages.back(), 12.0);  // 2 s, plus however long the machine took
+  }
+  const std::string moving = " twist linear 0.200 0.000 0.000 angular 0.000 0.000 0.000 stamp ";
   run = ctl({"send", "teleops", "--linear", "0.2", "--rate", "20", "--duration", "1"});
   EXPECT_EQ(0, run.status) << run.output;
   EXPECT_TRUE(Contains(run.output, "on /robot2/cmd_vel/teleops (TwistStamped) at 20 Hz"))
     << run.output;
-  EXPECT_TRUE(watch.WaitForOutput(
-      " twist linear 0.200 0.000 0.000 angular 0.000 0.000 0.000 stamp ")) << watch.Output();
-  EXPECT_TRUE(watch.WaitForOutput(" frame_id base_link\n")) << watch.Output();
+  EXPECT_TRUE(watch.WaitForOutput(moving, before_stale)) << watch.Output();
+  EXPECT_TRUE(watch.WaitForOutput(" frame_id base_footprint\n")) << watch.Output();
+  EXPECT_FALSE(Contains(watch.Output().substr(before_stale), " twist linear 0.100"))
+    << watch.Output();
+
+  run = ctl({"send", "manual", "--linear", "0.1", "--age", "2"});
+  EXPECT_EQ(2, run.status);
+  EXPECT_EQ(
+    "twist_arbiter_ctl: --age applies only to a stamped input; manual (10) takes "
+    "geometry_msgs/msg/Twist on /robot2/cmd_vel/manual\n", run.output);
 
   watch.Signal(SIGINT);
   EXPECT_EQ(0, watch.Wait().status);
