@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fmt/format.h>
+
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -13,6 +15,7 @@
 #include <stdexcept>
 #include <string>
 #include <typeinfo>
+#include <utility>
 #include <vector>
 
 #include "arbiter_test_support.hpp"
@@ -641,6 +644,97 @@ TEST(ArbiterConstruction, RefusesValuesThatCouldOnlyFailLater)
   EXPECT_NO_THROW(std::make_shared<TwistArbiter>(OptionsWith(values)));
   EXPECT_NO_THROW(
     std::make_shared<TwistArbiter>(OptionsWith(With("timeout_threshold", V(2147483.647)))));
+}
+
+TEST(ArbiterConstruction, OptionalParametersAnswerWithTheirDefaultsAndAreChecked)
+{
+  using V = rclcpp::ParameterValue;
+  {
+    auto node = std::make_shared<TwistArbiter>(OptionsWith(DefaultParameters()));
+    EXPECT_FALSE(node->get_parameter("topics.out.stamped").as_bool());
+    EXPECT_EQ("base_link", node->get_parameter("topics.out.frame_id").as_string());
+    EXPECT_EQ("", node->get_parameter("stop.topic").as_string());
+    EXPECT_EQ(0.0, node->get_parameter("stop.heartbeat").as_double());
+    EXPECT_FALSE(node->get_parameter("states.user.stamped").as_bool());
+    EXPECT_EQ(0.0, node->get_parameter("states.manual_mapping.max_age").as_double());
+  }
+
+  auto stamped_teleops = [](const V & max_age) {
+      auto values = With("states.teleops.stamped", V(true));
+      values["states.teleops.max_age"] = max_age;
+      return values;
+    };
+  const std::string max_age_allowed =
+    "allowed is 0 (no age gate) or a finite number of seconds > 0 and below 9223372036.854 "
+    "(value * 1e9 must fit a 64-bit signed number of nanoseconds).";
+  ExpectRefused(
+    stamped_teleops(V(-0.1)),
+    "Invalid value -0.1 for parameter \"states.teleops.max_age\": " + max_age_allowed);
+  ExpectRefused(
+    stamped_teleops(V(std::numeric_limits<double>::quiet_NaN())),
+    "Invalid value nan for parameter \"states.teleops.max_age\": " + max_age_allowed);
+  ExpectRefused(
+    stamped_teleops(V(1e10)),
+    "Invalid value 10000000000 for parameter \"states.teleops.max_age\": " + max_age_allowed);
+  ExpectRefused(
+    With("states.teleops.max_age", V(0.2)),
+    "Invalid value 0.2 for parameter \"states.teleops.max_age\": allowed is 0 (no age gate) "
+    "while \"states.teleops.stamped\" is false: a Twist carries no stamp to judge its age by.");
+
+  ExpectRefused(
+    With("stop.heartbeat", V(0.5)),
+    "Invalid value 0.5 for parameter \"stop.heartbeat\": allowed is 0 (no heartbeat) while "
+    "\"stop.topic\" is empty: there is no stop input.");
+  for (double heartbeat : {-1.0, 0.0005, 2147483.648, std::numeric_limits<double>::infinity()}) {
+    auto values = With("stop.topic", V("stop"));
+    values["stop.heartbeat"] = V(heartbeat);
+    ExpectRefused(
+      values,
+      fmt::format(
+        "Invalid value {} for parameter \"stop.heartbeat\": allowed is 0 (no heartbeat) or a "
+        "finite number of seconds from 0.001 to below 2147483.648 (the timer period must be at "
+        "least 1 ms and fit a 32-bit signed number of milliseconds).", heartbeat));
+  }
+  ExpectRefused(
+    With("topics.out.frame_id", V("")),
+    "Invalid value \"\" for parameter \"topics.out.frame_id\": allowed is a frame name that is "
+    "not empty and does not start with '/' (tf2 refuses both).");
+  ExpectRefused(
+    With("topics.out.frame_id", V("/base_link")),
+    "Invalid value \"/base_link\" for parameter \"topics.out.frame_id\": allowed is a frame "
+    "name that is not empty and does not start with '/' (tf2 refuses both).");
+
+  // A bad stop topic, and optional parameters of the wrong type: one ERROR line each, naming
+  // the parameter, and std::invalid_argument with the same text.
+  const std::vector<std::pair<std::string, V>> wrong = {
+    {"stop.topic", V("bad topic")},
+    {"topics.out.stamped", V(1)},
+    {"states.autopilot.stamped", V("yes")},
+    {"stop.heartbeat", V(1)},
+  };
+  for (const auto & entry : wrong) {
+    Logs().Clear();
+    try {
+      auto node = std::make_shared<TwistArbiter>(OptionsWith(With(entry.first, entry.second)));
+      ADD_FAILURE() << entry.first << " accepted";
+    } catch (const std::invalid_argument & e) {
+      EXPECT_NE(std::string::npos, std::string(e.what()).find("\"" + entry.first + "\""))
+        << e.what();
+      const auto errors = Logs().Texts("twist_arbiter", kError);
+      ASSERT_EQ(1u, errors.size());
+      EXPECT_EQ(std::string("ERROR: ") + e.what(), errors[0]);
+    }
+  }
+
+  // Valid combinations start.
+  auto values = With("stop.topic", V("~/stop"));
+  values["stop.heartbeat"] = V(0.001);
+  values["states.autopilot.stamped"] = V(true);
+  values["states.autopilot.max_age"] = V(0.25);
+  values["states.teleops.max_age"] = V(0.0);
+  values["topics.out.stamped"] = V(true);
+  values["topics.out.frame_id"] = V("base_footprint");
+  EXPECT_NO_THROW(std::make_shared<TwistArbiter>(OptionsWith(values)));
 }
 
 int main(int argc, char ** argv)

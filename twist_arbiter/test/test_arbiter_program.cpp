@@ -136,6 +136,22 @@ TEST(ArbiterProgram, RunsWithTheShippedConfigurationUntilASignal)
   }
 }
 
+TEST(ArbiterProgram, RunsWithTheRos2ControlExampleWithItsStopEngagedUntilTheFirstFalse)
+{
+  Program program({"--ros-args", "--params-file", ROS2_CONTROL_CONFIG});
+  ASSERT_TRUE(program.spawned());
+  ASSERT_TRUE(program.WaitUntilSpinning()) << program.Wait(std::chrono::seconds(1)).output;
+  EXPECT_TRUE(
+    program.WaitForOutput(
+      "Stop engaged on `/stop_button`: no `false` received since start-up."))
+    << program.Output();
+  program.Signal(SIGINT);
+  const RunResult run = program.Wait();
+  ASSERT_TRUE(run.exited) << run.output;
+  EXPECT_EQ(0, run.status) << run.output;
+  EXPECT_TRUE(LinesWith(run.output, "[ERROR]").empty()) << run.output;
+}
+
 TEST(ArbiterProgram, RemappedNodeNameRunsAndReportsUnderTheNewName)
 {
   // The shipped file applies to any node name, so the renamed node runs as well.
@@ -201,6 +217,15 @@ TEST(ArbiterProgram, ExitsWithStatusOneOnEachRefusedValue)
     {"topics.out.control_mode", "\"bad topic\"",
       "Invalid value \"bad topic\" for parameter \"topics.out.control_mode\": allowed is a "
       "topic name"},
+    // Optional parameters: a wrong type, and values that are only valid together.
+    {"stop.heartbeat", "1",
+      "Something went wrong during parameter \"stop.heartbeat\" configuration: "},
+    {"stop.heartbeat", "0.5",
+      "Invalid value 0.5 for parameter \"stop.heartbeat\": allowed is 0 (no heartbeat) while "
+      "\"stop.topic\" is empty"},
+    {"states.docking.max_age", "0.3",
+      "Invalid value 0.3 for parameter \"states.docking.max_age\": allowed is 0 (no age gate) "
+      "while \"states.docking.stamped\" is false"},
   };
   for (const auto & c : cases) {
     SCOPED_TRACE(c.name + " = " + c.yaml);
