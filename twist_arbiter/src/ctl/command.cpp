@@ -204,12 +204,14 @@ ParseResult ParseCommandLine(const std::vector<std::string> & args)
       return result;
     }
   }
-  for (const auto & extra : app.remaining()) {
-    error = fmt::format("unknown option '{}'", extra.substr(0, extra.find('=')));
+  const std::vector<std::string> unknown = app.remaining();
+  if (!unknown.empty()) {
+    const std::string & option = unknown.front();
+    error = fmt::format("unknown option '{}'", option.substr(0, option.find('=')));
     return result;
   }
 
-  // Values in the order they were given, each checked as it would be typed.
+  // Options in the order they were given, each with its last value (as before CLI11).
   Command command;
   bool linear_given = false;
   std::vector<std::string> command_options;
