@@ -79,8 +79,11 @@ int main(int argc, char ** argv)
   } catch (const twist_arbiter_ctl::CtlError & e) {
     status = Fail(e.status(), e.what());
   } catch (const std::exception & e) {
-    // Anything else comes from the ROS side while talking to the controller.
-    status = Fail(twist_arbiter_ctl::kExitUnreachable, e.what());
+    // Every expected failure is a CtlError. After Ctrl-C a ROS call may fail on the shut-down
+    // context, which is the interruption it looks like; anything else is a fault of the tool.
+    status = rclcpp::ok() ?
+      Fail(twist_arbiter_ctl::kExitInternal, std::string("internal error: ") + e.what()) :
+      Fail(twist_arbiter_ctl::kExitUnreachable, std::string("interrupted: ") + e.what());
   }
   node.reset();
   rclcpp::shutdown();

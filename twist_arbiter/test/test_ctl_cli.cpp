@@ -76,6 +76,14 @@ TEST(CtlCommandLine, CommandsModesAndOptions)
   c = Parse({"send", "user", "--linear", "0"});
   EXPECT_DOUBLE_EQ(10.0, c.rate_hz);
   EXPECT_FALSE(c.duration_s.has_value());
+  EXPECT_FALSE(c.age_s.has_value());
+
+  // Stale and future stamps; a repeated option counts with its last value.
+  EXPECT_DOUBLE_EQ(2.5, *Parse({"send", "autopilot", "--linear", "1", "--age", "2.5"}).age_s);
+  EXPECT_DOUBLE_EQ(-1.0, *Parse({"send", "autopilot", "--age=-1", "--linear", "1"}).age_s);
+  c = Parse({"--timeout", "1", "send", "user", "--linear=1", "--linear", "-2", "--timeout", "3"});
+  EXPECT_DOUBLE_EQ(-2.0, c.linear);
+  EXPECT_DOUBLE_EQ(3.0, c.timeout_s);
 }
 
 TEST(CtlCommandLine, HelpForTheProgramAndEachCommand)
@@ -123,6 +131,13 @@ TEST(CtlCommandLine, BadInputIsOneLineNamingTheProblem)
   EXPECT_EQ("option --timeout needs a value", Error({"status", "--timeout"}));
   EXPECT_EQ("option --linear does not apply to 'set'", Error({"--linear", "1", "set", "user"}));
   EXPECT_EQ("option --from does not apply to 'status'", Error({"status", "--from", "user"}));
+  EXPECT_EQ("option --age does not apply to 'watch'", Error({"watch", "--age", "1"}));
+  EXPECT_EQ("option --age needs a value", Error({"send", "user", "--linear", "1", "--age"}));
+  EXPECT_EQ("option --node needs a value", Error({"status", "--node", "--timeout", "1"}));
+  EXPECT_EQ("--age must be at least -1e+06 and at most 1e+06, got '2e6'",
+    Error({"send", "user", "--linear", "1", "--age", "2e6"}));
+  EXPECT_EQ("unknown option '--speed'", Error({"send", "manual", "--speed=1"}));
+  EXPECT_EQ("unknown option '-x'", Error({"status", "-x"}));
   EXPECT_EQ("'set' needs a MODE; " + valid, Error({"set"}));
   EXPECT_EQ("unexpected argument 'user' for 'status'", Error({"status", "user"}));
   for (const std::string bad : {"/", "a//b", "1gate", "/ns/", "ga te", "~"}) {
@@ -148,18 +163,73 @@ TEST(CtlFormat, LinesAndStatusBlock)
   EXPECT_EQ(clock + " twist linear 0.000 0.000 0.000 angular 0.000 0.000 0.000"
     " (watchdog: input silent)", FormatTwist(1234567890123456789, Twist(0.0), true));
 
-  StatusInfo info{"/robot1/gate", 11, "/robot1/cmd_vel/teleops", "/robot1/cmd_vel", 0.5, 10, 1.0};
+  StatusInfo info;
+  info.controller = "/robot1/gate";
+  info.mode = 11;
+  info.input_topic = "/robot1/cmd_vel/teleops";
+  info.output_topic = "/robot1/cmd_vel";
+  info.threshold_s = 0.5;
+  info.output_count = 10;
   EXPECT_EQ(
     "controller: /robot1/gate\n"
     "mode:       teleops (11)\n"
     "input:      /robot1/cmd_vel/teleops\n"
     "output:     /robot1/cmd_vel\n"
+    "output msg: geometry_msgs/msg/Twist\n"
     "threshold:  0.5 s\n"
+    "stop:       no stop input\n"
     "commands:   10.0 Hz (10 messages in the last 1 s)\n", FormatStatus(info));
-  info = StatusInfo{"/gate", 0, "", "/cmd_vel", 0.25, 0, 1.0};
+  const auto line = [](const std::string & block, const std::string & label) {
+      const auto start = block.find(label);
+      return start == std::string::npos ? std::string("(missing)") :
+             block.substr(start, block.find('\n', start) - start);
+    };
+
+  // Stamped input and output, and the stop in each of its states.
+  info.input_stamped = true;
+  EXPECT_EQ("input:      /robot1/cmd_vel/teleops (TwistStamped)",
+    line(FormatStatus(info), "input:"));
+  info.input_max_age_s = 0.25;
+  EXPECT_EQ("input:      /robot1/cmd_vel/teleops (TwistStamped, max_age 0.25 s)",
+    line(FormatStatus(info), "input:"));
+  info.output_stamped = true;
+  info.output_frame_id = "base_footprint";
+  EXPECT_EQ("output msg: geometry_msgs/msg/TwistStamped, frame_id base_footprint",
+    line(FormatStatus(info), "output msg:"));
+  info.stop_topic = "/robot1/estop";
+  info.stop_heartbeat_s = 0.5;
+  info.stop = StopState::kEngaged;
+  EXPECT_EQ("stop:       engaged (input /robot1/estop, heartbeat 0.5 s)",
+    line(FormatStatus(info), "stop:"));
+  info.stop_heartbeat_s = 0.0;
+  info.stop = StopState::kReleased;
+  EXPECT_EQ("stop:       released (input /robot1/estop, no heartbeat)",
+    line(FormatStatus(info), "stop:"));
+  info.stop = StopState::kUnknown;
+  EXPECT_EQ("stop:       unknown (no state received) (input /robot1/estop, no heartbeat)",
+    line(FormatStatus(info), "stop:"));
+
+  info = StatusInfo{};
+  info.controller = "/gate";
+  info.output_topic = "/cmd_vel";
   const std::string idle = FormatStatus(info);
   EXPECT_NE(std::string::npos, idle.find("input:      (none: mode none relays nothing)\n"));
   EXPECT_NE(std::string::npos, idle.find("commands:   silent\n"));
+
+  geometry_msgs::msg::TwistStamped stamped;
+  stamped.twist = t;
+  stamped.header.stamp.sec = 1234567890;
+  stamped.header.stamp.nanosec = 23456789;  // 20 ms before the clock of the line below
+  stamped.header.frame_id = "base_link";
+  const std::string stamp_clock = FormatClock(1234567890023456789);
+  EXPECT_EQ(clock + " twist linear 0.200 0.000 0.000 angular 0.000 0.000 -0.500 stamp " +
+    stamp_clock + " frame_id base_link", FormatTwist(1234567890123456789, stamped, false));
+  stamped.header.frame_id.clear();
+  EXPECT_NE(std::string::npos,
+    FormatTwist(1234567890123456789, stamped, true).find(" frame_id (empty) (watchdog: input "
+    "silent)"));
+  EXPECT_EQ(clock + " stop engaged", FormatStopChange(1234567890123456789, true));
+  EXPECT_EQ(clock + " stop released", FormatStopChange(1234567890123456789, false));
 }
 
 TEST(CtlWatch, TwistLinesAreRateLimitedButZeroEdgesPassAtOnce)

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include <CLI/CLI.hpp>
 #include <fmt/format.h>
 
 #include "twist_arbiter/control_mode.hpp"
@@ -24,6 +25,12 @@ namespace
 // Upper bounds that keep every derived duration far inside std::chrono's range.
 constexpr double kMaxSeconds = 1.0e6;
 constexpr double kMaxRateHz = 1000.0;
+
+const char * const kValueOptions[] = {
+  "--node", "--timeout", "--from", "--linear", "--angular", "--rate", "--duration", "--age"};
+
+/// What an option given without a value holds; no word on a command line looks like it.
+const char kNoValue[] = "\x1b[no value]";
 
 const std::map<std::string, Verb> & Verbs()
 {
@@ -104,7 +111,7 @@ bool TakesOption(Verb verb, const std::string & option)
   if (option == "--from") {
     return verb == Verb::kPrevious || verb == Verb::kReset;
   }
-  return verb == Verb::kSend;  // --linear, --angular, --rate, --duration
+  return verb == Verb::kSend;  // --linear, --angular, --rate, --duration, --age
 }
 
 std::string VerbName(Verb verb)
@@ -155,94 +162,104 @@ std::string FullyQualifiedName(const Command & command)
 ParseResult ParseCommandLine(const std::vector<std::string> & args)
 {
   ParseResult result;
-  Command command;
-  std::optional<Verb> verb;
-  std::vector<std::string> positionals;
-  bool help = false;
-  bool linear_given = false;
-  std::vector<std::string> command_options;
   std::string & error = result.error;
 
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string arg = args[i];
-    if (arg == "-h" || arg == "--help") {
+  // CLI11 splits the words: options in both spellings and anywhere, positionals, negative
+  // numbers as values. What each word means, and every message, stays ours.
+  CLI::App app{"", "twist_arbiter_ctl"};
+  app.set_help_flag();
+  app.allow_extras();
+  bool help = false;
+  app.add_flag("-h,--help", help);
+  std::map<std::string, std::string> values;
+  for (const char * option : kValueOptions) {
+    // Zero or one value: a missing one becomes kNoValue instead of CLI11's own message.
+    app.add_option(option, values[option])
+    ->expected(0, 1)
+    ->default_str(kNoValue)
+    ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  }
+  std::vector<std::string> positionals;
+  app.add_option("words", positionals);
+  try {
+    // CLI11 takes the words last first.
+    app.parse(std::vector<std::string>(args.rbegin(), args.rend()));
+  } catch (const CLI::ParseError & e) {
+    error = e.what();
+    return result;
+  }
+
+  std::optional<Verb> verb;
+  std::string word = positionals.empty() ? "" : positionals.front();
+  if (!positionals.empty()) {
+    positionals.erase(positionals.begin());
+    if (word == "help") {
       help = true;
-      continue;
-    }
-    if (arg.size() < 2 || arg.compare(0, 2, "--") != 0 || arg == "--") {
-      // A negative number is a value, never an option, so "-1" falls through to here too.
-      if (!verb && arg == "help") {
-        help = true;
-        verb = Verb::kHelp;
-      } else if (!verb) {
-        const auto it = Verbs().find(arg);
-        if (it == Verbs().end()) {
-          error = fmt::format(
-            "unknown command '{}'; commands: status, set, previous, reset, watch, send", arg);
-          return result;
-        }
-        verb = it->second;
-      } else {
-        positionals.push_back(arg);
-      }
-      continue;
-    }
-    // "--option=value" or "--option value".
-    std::string value;
-    bool has_value = false;
-    const auto eq = arg.find('=');
-    if (eq != std::string::npos) {
-      value = arg.substr(eq + 1);
-      arg = arg.substr(0, eq);
-      has_value = true;
-    }
-    static const char * const kOptions[] = {
-      "--node", "--timeout", "--from", "--linear", "--angular", "--rate", "--duration"};
-    bool known = false;
-    for (const char * option : kOptions) {
-      known = known || arg == option;
-    }
-    if (!known) {
-      error = fmt::format("unknown option '{}'", arg);
+      verb = Verb::kHelp;
+    } else if (Verbs().count(word) != 0) {
+      verb = Verbs().at(word);
+    } else {
+      error = fmt::format(
+        "unknown command '{}'; commands: status, set, previous, reset, watch, send", word);
       return result;
     }
-    if (!has_value) {
-      if (i + 1 >= args.size()) {
-        error = fmt::format("option {} needs a value", arg);
-        return result;
-      }
-      value = args[++i];
+  }
+  const std::vector<std::string> unknown = app.remaining();
+  if (!unknown.empty()) {
+    const std::string & option = unknown.front();
+    error = fmt::format("unknown option '{}'", option.substr(0, option.find('=')));
+    return result;
+  }
+
+  // Options in the order they were given, each with its last value (as before CLI11).
+  Command command;
+  bool linear_given = false;
+  std::vector<std::string> command_options;
+  for (const CLI::Option * option : app.parse_order()) {
+    const std::string name = option->get_name();
+    if (values.count(name) == 0) {
+      continue;  // the help flag or a positional
     }
-    if (arg != "--node" && arg != "--timeout") {
-      command_options.push_back(arg);
+    const std::string & value = values.at(name);
+    if (value == kNoValue) {
+      error = fmt::format("option {} needs a value", name);
+      return result;
+    }
+    if (name != "--node" && name != "--timeout") {
+      command_options.push_back(name);
     }
     std::optional<double> number;
-    if (arg == "--node") {
+    if (name == "--node") {
       if (!SplitNodeName(value, command, error)) {
         return result;
       }
-    } else if (arg == "--timeout") {
-      if (!(number = ParseBounded(value, "--timeout", 0.0, false, kMaxSeconds, error))) {
+    } else if (name == "--timeout") {
+      if (!(number = ParseBounded(value, name, 0.0, false, kMaxSeconds, error))) {
         return result;
       }
       command.timeout_s = *number;
-    } else if (arg == "--from") {
+    } else if (name == "--from") {
       if (!(command.mode = ParseMode(value, error))) {
         return result;
       }
-    } else if (arg == "--linear" || arg == "--angular") {
-      if (!(number = ParseNumber(value, arg, error))) {
+    } else if (name == "--linear" || name == "--angular") {
+      if (!(number = ParseNumber(value, name, error))) {
         return result;
       }
-      (arg == "--linear" ? command.linear : command.angular) = *number;
-      linear_given = linear_given || arg == "--linear";
-    } else if (arg == "--rate") {
-      if (!(number = ParseBounded(value, "--rate", 0.0, false, kMaxRateHz, error))) {
+      (name == "--linear" ? command.linear : command.angular) = *number;
+      linear_given = linear_given || name == "--linear";
+    } else if (name == "--rate") {
+      if (!(number = ParseBounded(value, name, 0.0, false, kMaxRateHz, error))) {
         return result;
       }
       command.rate_hz = *number;
+    } else if (name == "--age") {
+      if (!(number = ParseBounded(value, name, -kMaxSeconds, true, kMaxSeconds, error))) {
+        return result;
+      }
+      command.age_s = number;
     } else {
-      if (!(number = ParseBounded(value, "--duration", 0.0, false, kMaxSeconds, error))) {
+      if (!(number = ParseBounded(value, name, 0.0, false, kMaxSeconds, error))) {
         return result;
       }
       command.duration_s = number;
@@ -274,7 +291,8 @@ ParseResult ParseCommandLine(const std::vector<std::string> & args)
   const bool wants_mode = *verb == Verb::kSet || *verb == Verb::kSend;
   const std::size_t expected = wants_mode ? 1 : 0;
   if (positionals.size() > expected) {
-    error = fmt::format("unexpected argument '{}' for '{}'", positionals[expected], VerbName(*verb));
+    error = fmt::format(
+      "unexpected argument '{}' for '{}'", positionals[expected], VerbName(*verb));
     return result;
   }
   if (positionals.size() < expected) {
@@ -309,8 +327,9 @@ std::string HelpText(const std::string & verb)
   const std::string modes = "Modes, by name or id: " + ValidModesText() + ".\n";
   if (verb == "status") {
     return "Usage: twist_arbiter_ctl status [options]\n\n"
-           "Shows the current mode, its input topic, the output topic, the watchdog threshold\n"
-           "and the output rate over one second (or \"silent\").\n\n" + common;
+           "Shows the current mode, its input topic, the output topic and its message type,\n"
+           "the watchdog threshold, the stop input's state (engaged, released or no stop\n"
+           "input) and the output rate over one second (or \"silent\").\n\n" + common;
   }
   if (verb == "set") {
     return "Usage: twist_arbiter_ctl set MODE [options]\n\n"
@@ -329,27 +348,32 @@ std::string HelpText(const std::string & verb)
     return "Usage: twist_arbiter_ctl watch [options]\n\n"
            "Prints every mode change and the output Twist (at most 10 lines a second, at once\n"
            "when it becomes zero or stops being zero) until Ctrl-C. A zero sent by the\n"
-           "watchdog because the mode's input fell silent is marked as such.\n\n" + common;
+           "watchdog because the mode's input fell silent is marked as such. A stamped output\n"
+           "shows each command's stamp and frame; with a stop input, every change of the stop\n"
+           "is printed too.\n\n" + common;
   }
   if (verb == "send") {
     return "Usage: twist_arbiter_ctl send MODE --linear X [--angular Z] [--rate HZ] "
-           "[--duration S] [options]\n\n"
+           "[--duration S] [--age S] [options]\n\n"
            "Publishes test commands (linear.x = X m/s, angular.z = Z rad/s, default 0) on MODE's\n"
            "input topic, HZ times a second (default 10, at most 1000), for S seconds or until\n"
-           "Ctrl-C. The controller relays them only while MODE is current.\n\n" + modes + common;
+           "Ctrl-C. The controller relays them only while MODE is current. A stamped input gets\n"
+           "TwistStamped commands, stamped now, or --age S seconds ago (negative: in the future)\n"
+           "to try the controller's age gate.\n\n" + modes + common;
   }
   return "Usage: twist_arbiter_ctl COMMAND [ARGUMENTS] [options] [--ros-args ...]\n\n"
          "Operates and watches a running twist_arbiter controller.\n\n"
          "Commands:\n"
-         "  status                 current mode, topics, threshold and output rate\n"
+         "  status                 current mode, topics, threshold, stop and output rate\n"
          "  set MODE               switch to MODE\n"
          "  previous [--from MODE] return to the previous mode\n"
          "  reset [--from MODE]    reset to mode none\n"
-         "  watch                  print mode changes and output commands until Ctrl-C\n"
-         "  send MODE --linear X [--angular Z] [--rate HZ] [--duration S]\n"
+         "  watch                  print mode and stop changes and output until Ctrl-C\n"
+         "  send MODE --linear X [--angular Z] [--rate HZ] [--duration S] [--age S]\n"
          "                         publish test commands on MODE's input topic\n\n" + common +
          "\nExit status: 0 success, 1 refused by the controller, 2 usage error, 3 controller not\n"
-         "reachable. 'twist_arbiter_ctl COMMAND --help' describes one command.\n";
+         "reachable, 4 internal error. 'twist_arbiter_ctl COMMAND --help' describes one\n"
+         "command.\n";
 }
 
 }  // namespace twist_arbiter_ctl

@@ -3,16 +3,22 @@
 #include "ctl/commands.hpp"
 
 #include <chrono>
+#include <cmath>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
 
 #include <fmt/format.h>
+#include <builtin_interfaces/msg/time.hpp>
 #include <geometry_msgs/msg/twist.hpp>
+#include <geometry_msgs/msg/twist_stamped.hpp>
+#include <std_msgs/msg/bool.hpp>
 
 #include "ctl/controller_link.hpp"
+#include "ctl/mode_follower.hpp"
 #include "twist_arbiter/ctl/format.hpp"
 #include "twist_arbiter/ctl/mode_catalogue.hpp"
 #include "twist_arbiter/ctl/twist_line_filter.hpp"
@@ -23,12 +29,15 @@ namespace twist_arbiter_ctl
 {
 
 namespace interface = twist_arbiter::interface;
+using interface::StoppedQoS;
 
 namespace
 {
 
 using Clock = std::chrono::steady_clock;
 using Twist = geometry_msgs::msg::Twist;
+using TwistStamped = geometry_msgs::msg::TwistStamped;
+using Bool = std_msgs::msg::Bool;
 using ControlMode = corvan_msgs::msg::ControlMode;
 
 int64_t EpochNow()
@@ -51,33 +60,81 @@ void PrintLine(std::ostream & out, const std::string & line)
   out << line << std::endl;
 }
 
+using CommandHandler = std::function<void (const Twist &, const TwistStamped *)>;
+
+/// Subscribes to velocity commands of either message type; @p handler gets the twist, and the
+/// whole stamped message when there is one.
+rclcpp::SubscriptionBase::SharedPtr SubscribeCommands(
+  rclcpp::Node & node, const std::string & topic, bool stamped, CommandHandler handler)
+{
+  if (stamped) {
+    return node.create_subscription<TwistStamped>(
+      topic, TwistQoS(), [handler](const TwistStamped & msg) {handler(msg.twist, &msg);});
+  }
+  return node.create_subscription<Twist>(
+    topic, TwistQoS(), [handler](const Twist & msg) {handler(msg, nullptr);});
+}
+
+/// The controller's stop state from its transient-local ~/stopped topic.
+rclcpp::Subscription<Bool>::SharedPtr SubscribeStopped(
+  rclcpp::Node & node, const std::string & topic,
+  std::function<void(bool, const rclcpp::MessageInfo &)> handler)
+{
+  return node.create_subscription<Bool>(
+    topic, StoppedQoS(), [handler](const Bool & msg, const rclcpp::MessageInfo & info) {
+      handler(msg.data, info);
+    });
+}
+
 int RunStatus(ControllerLink & link, std::ostream & out)
 {
   link.Reach({"get_parameters"});
   const ControllerParameters parameters = link.FetchParameters();
-  std::size_t count = 0;
-  auto output = link.node().create_subscription<Twist>(
-    parameters.output_topic, TwistQoS(), [&count](const Twist &) {++count;});
-  uint8_t mode = link.ReadCurrentMode(parameters.control_mode_topic);
-  // Keep following the mode while sampling, so the report is as fresh as the rate.
-  auto modes = link.node().create_subscription<ControlMode>(
-    parameters.control_mode_topic, ControlModeQoS(),
-    [&mode](const ControlMode & msg) {mode = msg.mode;});
+  // Held by the callbacks too: a callback that runs late never writes to a returned frame.
+  const auto count = std::make_shared<std::size_t>(0);
+  const auto stopped = std::make_shared<std::optional<bool>>();
+  auto output = SubscribeCommands(
+    link.node(), parameters.output_topic, parameters.output_stamped,
+    [count](const Twist &, const TwistStamped *) {++*count;});
+  rclcpp::SubscriptionBase::SharedPtr stop;
+  if (!parameters.stop_topic.empty()) {
+    stop = SubscribeStopped(
+      link.node(), parameters.stopped_topic,
+      [stopped](bool engaged, const rclcpp::MessageInfo &) {*stopped = engaged;});
+  }
+  // Keeps following the mode while sampling, so the report is as fresh as the rate.
+  ModeFollower modes(link, parameters.control_mode_topic);
+  modes.WaitForCurrent();
 
   const std::chrono::seconds window{1};
-  count = 0;
+  *count = 0;
   if (!link.SpinUntil(Clock::now() + window)) {
     return kExitOk;  // Ctrl-C: nothing to report
   }
   StatusInfo info;
   info.controller = link.fqn();
-  info.mode = mode;
-  const auto input = parameters.input_topics.find(mode);
-  info.input_topic = input == parameters.input_topics.end() ? "" : input->second;
+  info.mode = *modes.current();
+  const auto input = parameters.inputs.find(info.mode);
+  if (input != parameters.inputs.end()) {
+    info.input_topic = input->second.topic;
+    info.input_stamped = input->second.stamped;
+    info.input_max_age_s = input->second.max_age_s;
+  }
   info.output_topic = parameters.output_topic;
+  info.output_stamped = parameters.output_stamped;
+  info.output_frame_id = parameters.output_frame_id;
   info.threshold_s = parameters.threshold_s;
-  info.output_count = count;
+  info.output_count = *count;
   info.window_s = std::chrono::duration<double>(window).count();
+  info.stop_topic = parameters.stop_topic;
+  info.stop_heartbeat_s = parameters.stop_heartbeat_s;
+  if (parameters.stop_topic.empty()) {
+    info.stop = StopState::kNoInput;
+  } else if (!stopped->has_value()) {
+    info.stop = StopState::kUnknown;
+  } else {
+    info.stop = **stopped ? StopState::kEngaged : StopState::kReleased;
+  }
   out << FormatStatus(info) << std::flush;
   return kExitOk;
 }
@@ -96,78 +153,178 @@ int RunReturn(
 {
   if (from) {
     link.Reach({service});
-  } else {
-    link.Reach({service, "get_parameters"});
-    from = link.ReadCurrentMode(link.FetchParameters().control_mode_topic);
+    const auto response = link.CallReturn(service, *from);
+    PrintLine(out, response->message);
+    return response->success ? kExitOk : kExitRefused;
   }
-  const auto response = link.CallReturn(service, *from);
+  const auto deadline = Clock::now() + link.timeout();
+  link.Reach({service, "get_parameters"});
+  ModeFollower modes(link, link.FetchParameters().control_mode_topic);
+  uint8_t current = modes.WaitForCurrent();
+  auto response = link.CallReturn(service, current);
+  // The controller refuses a request that names a mode other than its current one. Until the
+  // whole history has arrived, a refusal may come from a belief that a late sample (a slow
+  // retransmit) is about to correct: ask again with the corrected mode, within the timeout.
+  while (!response->success && !modes.HistoryComplete() && modes.WaitForChange(current, deadline))
+  {
+    current = *modes.current();
+    response = link.CallReturn(service, current);
+  }
   PrintLine(out, response->message);
   return response->success ? kExitOk : kExitRefused;
 }
+
+/// What `watch` keeps between callbacks; the callbacks hold it, so none can outlive it.
+struct WatchState
+{
+  WatchState(std::ostream & out, std::chrono::nanoseconds threshold)
+  : out(out), judge(threshold, Clock::now()) {}
+
+  std::ostream & out;
+  WatchdogJudge judge;
+  TwistLineFilter filter;
+  std::optional<uint8_t> mode;
+  std::optional<bool> stopped;
+  rclcpp::SubscriptionBase::SharedPtr input;
+  /// The header of the held stamped command, printed with it when its slot comes.
+  std::optional<TwistStamped> held_stamped;
+};
 
 int RunWatch(ControllerLink & link, std::ostream & out)
 {
   link.Reach({"get_parameters"});
   const ControllerParameters parameters = link.FetchParameters();
   rclcpp::Node & node = link.node();
-
-  WatchdogJudge judge(
-    std::chrono::duration_cast<std::chrono::nanoseconds>(
-      std::chrono::duration<double>(parameters.threshold_s)), Clock::now());
-  TwistLineFilter filter;
-  std::optional<uint8_t> mode;
-  rclcpp::Subscription<Twist>::SharedPtr input;
+  const auto state = std::make_shared<WatchState>(
+    out, std::chrono::duration_cast<std::chrono::nanoseconds>(
+      std::chrono::duration<double>(parameters.threshold_s)));
+  // The callbacks hold the state weakly: it lives exactly as long as this function.
+  const std::weak_ptr<WatchState> weak = state;
 
   // The input subscription follows the current mode: the watchdog acts on that mode's silence.
-  const auto follow_input = [&](uint8_t id) {
-      input.reset();
-      const auto topic = parameters.input_topics.find(id);
-      if (topic != parameters.input_topics.end()) {
-        input = node.create_subscription<Twist>(
-          topic->second, TwistQoS(), [&judge](const Twist &) {judge.OnInput(Clock::now());});
+  const auto follow_input = [&node, &parameters, weak](uint8_t id) {
+      const auto watch = weak.lock();
+      watch->input.reset();
+      const auto input = parameters.inputs.find(id);
+      if (input != parameters.inputs.end()) {
+        watch->input = SubscribeCommands(
+          node, input->second.topic, input->second.stamped,
+          [weak](const Twist &, const TwistStamped *) {
+            if (const auto w = weak.lock()) {
+              w->judge.OnInput(Clock::now());
+            }
+          });
       }
     };
   auto modes = node.create_subscription<ControlMode>(
     parameters.control_mode_topic, ControlModeQoS(),
-    [&](const ControlMode & msg, const rclcpp::MessageInfo & info) {
-      PrintLine(out, FormatModeChange(SourceTime(info), mode, msg.mode));
-      mode = msg.mode;
-      judge.OnMode(msg.mode, Clock::now());
+    [weak, follow_input](const ControlMode & msg, const rclcpp::MessageInfo & info) {
+      const auto w = weak.lock();
+      if (!w) {
+        return;
+      }
+      PrintLine(w->out, FormatModeChange(SourceTime(info), w->mode, msg.mode));
+      w->mode = msg.mode;
+      w->judge.OnMode(msg.mode, Clock::now());
       follow_input(msg.mode);
     });
-  auto output = node.create_subscription<Twist>(
-    parameters.output_topic, TwistQoS(),
-    [&](const Twist & msg) {
+  auto output = SubscribeCommands(
+    node, parameters.output_topic, parameters.output_stamped,
+    [weak](const Twist & twist, const TwistStamped * stamped) {
+      const auto w = weak.lock();
+      if (!w) {
+        return;
+      }
       const auto now = Clock::now();
-      const bool watchdog = judge.OnOutput(msg, now);
+      const bool watchdog = w->judge.OnOutput(twist, now);
       const int64_t stamp = EpochNow();
-      if (filter.Offer(msg, stamp, now)) {
-        PrintLine(out, FormatTwist(stamp, msg, watchdog));
+      if (w->filter.Offer(twist, stamp, now)) {
+        PrintLine(
+          w->out, stamped ? FormatTwist(stamp, *stamped, watchdog) :
+          FormatTwist(stamp, twist, watchdog));
+      } else if (stamped) {
+        w->held_stamped = *stamped;
       }
     });
+  rclcpp::SubscriptionBase::SharedPtr stop;
+  if (!parameters.stop_topic.empty()) {
+    stop = SubscribeStopped(
+      node, parameters.stopped_topic, [weak](bool engaged, const rclcpp::MessageInfo & info) {
+        const auto w = weak.lock();
+        if (w && w->stopped != engaged) {
+          w->stopped = engaged;
+          PrintLine(w->out, FormatStopChange(SourceTime(info), engaged));
+        }
+      });
+  }
   // Brings out a held command once its slot comes, even if nothing else arrives.
   auto flush = node.create_wall_timer(
-    std::chrono::milliseconds(20), [&]() {
-      if (const auto due = filter.TakeDue(Clock::now())) {
-        PrintLine(out, FormatTwist(due->epoch_ns, due->twist, false));
+    std::chrono::milliseconds(20), [weak]() {
+      const auto w = weak.lock();
+      if (!w) {
+        return;
+      }
+      if (const auto due = w->filter.TakeDue(Clock::now())) {
+        if (w->held_stamped) {
+          PrintLine(w->out, FormatTwist(due->epoch_ns, *w->held_stamped, false));
+        } else {
+          PrintLine(w->out, FormatTwist(due->epoch_ns, due->twist, false));
+        }
+        w->held_stamped.reset();
       }
     });
 
-  PrintLine(
-    out, fmt::format(
-      "watching {}: modes on {}, commands on {} (Ctrl-C to stop)", link.fqn(),
-      parameters.control_mode_topic, parameters.output_topic));
+  std::string header = fmt::format(
+    "watching {}: modes on {}, commands on {}", link.fqn(), parameters.control_mode_topic,
+    parameters.output_topic);
+  if (parameters.output_stamped) {
+    header += " (TwistStamped)";
+  }
+  if (!parameters.stop_topic.empty()) {
+    header += fmt::format(", stop state on {}", parameters.stopped_topic);
+  }
+  PrintLine(out, header + " (Ctrl-C to stop)");
   link.executor().spin();
   return kExitOk;
+}
+
+/// The stamp of a command made @p age_s seconds before @p now (negative: after).
+/// @throws CtlError (usage) when that lies before the clock's epoch.
+builtin_interfaces::msg::Time StampBefore(const rclcpp::Time & now, double age_s)
+{
+  const int64_t ns = now.nanoseconds() - static_cast<int64_t>(std::llround(age_s * 1e9));
+  if (ns < 0) {
+    throw CtlError(
+            kExitUsage, fmt::format("--age {:g} puts the stamp before the clock's start", age_s));
+  }
+  builtin_interfaces::msg::Time stamp;
+  stamp.sec = static_cast<int32_t>(ns / 1000000000);
+  stamp.nanosec = static_cast<uint32_t>(ns % 1000000000);
+  return stamp;
 }
 
 int RunSend(ControllerLink & link, const Command & command, std::ostream & out)
 {
   link.Reach({"get_parameters"});
   const ControllerParameters parameters = link.FetchParameters();
-  const std::string topic = parameters.input_topics.at(*command.mode);
+  const ModeInput input = parameters.inputs.at(*command.mode);
+  const std::string & topic = input.topic;
+  if (command.age_s && !input.stamped) {
+    throw CtlError(
+            kExitUsage,
+            fmt::format(
+              "--age applies only to a stamped input; {} takes geometry_msgs/msg/Twist on {}",
+              ModeLabel(*command.mode), topic));
+  }
   rclcpp::Node & node = link.node();
-  auto publisher = node.create_publisher<Twist>(topic, TwistQoS());
+  rclcpp::PublisherBase::SharedPtr publisher;
+  rclcpp::Publisher<Twist>::SharedPtr plain;
+  rclcpp::Publisher<TwistStamped>::SharedPtr stamped;
+  if (input.stamped) {
+    publisher = stamped = node.create_publisher<TwistStamped>(topic, TwistQoS());
+  } else {
+    publisher = plain = node.create_publisher<Twist>(topic, TwistQoS());
+  }
 
   // Give discovery a chance, so the first commands are not lost; the controller listens only
   // while the mode is current, so sending to nobody is allowed, with a note.
@@ -190,18 +347,34 @@ int RunSend(ControllerLink & link, const Command & command, std::ostream & out)
   Twist twist;
   twist.linear.x = command.linear;
   twist.angular.z = command.angular;
+  std::string what;
+  if (input.stamped) {
+    what = command.age_s ?
+      fmt::format(" (TwistStamped, stamped {:g} s ago)", *command.age_s) :
+      std::string(" (TwistStamped)");
+  }
   PrintLine(
     out, fmt::format(
-      "sending linear {:g} m/s, angular {:g} rad/s on {} at {:g} Hz {}", command.linear,
-      command.angular, topic, command.rate_hz,
+      "sending linear {:g} m/s, angular {:g} rad/s on {}{} at {:g} Hz {}", command.linear,
+      command.angular, topic, what, command.rate_hz,
       command.duration_s ? fmt::format("for {:g} s", *command.duration_s) :
       std::string("until Ctrl-C")));
 
+  // The timer runs only inside this function, on its executor; plain captures are safe.
   std::size_t sent = 0;
+  const double age_s = command.age_s.value_or(0.0);
   const auto period = std::chrono::duration_cast<std::chrono::nanoseconds>(
     std::chrono::duration<double>(1.0 / command.rate_hz));
   const auto send = [&]() {
-      publisher->publish(twist);
+      if (stamped) {
+        TwistStamped msg;
+        msg.header.stamp = StampBefore(node.now(), age_s);
+        msg.header.frame_id = parameters.output_frame_id;
+        msg.twist = twist;
+        stamped->publish(msg);
+      } else {
+        plain->publish(twist);
+      }
       ++sent;
     };
   send();

@@ -15,7 +15,8 @@ namespace twist_arbiter_ctl
 {
 
 /// Runs @p command on @p node (which must not be in an executor), printing results to @p out.
-/// Returns the exit status. @throws CtlError for an unreachable or unresponsive controller.
+/// Returns the exit status. @throws CtlError for an unreachable or unresponsive controller, and
+/// for a usage error only the controller's configuration reveals (--age on an unstamped input).
 int RunCommand(const Command & command, rclcpp::Node::SharedPtr node, std::ostream & out);
 
 }  // namespace twist_arbiter_ctl

@@ -2,6 +2,7 @@
 
 #include "ctl/controller_link.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <memory>
@@ -24,10 +25,6 @@ namespace
 {
 
 using Clock = std::chrono::steady_clock;
-
-/// After the first sample of the transient-local history the rest of it follows at once; this
-/// long a quiet spell means the newest one (the current mode) has arrived.
-constexpr std::chrono::milliseconds kHistorySettle{200};
 
 double Seconds(std::chrono::nanoseconds d)
 {
@@ -110,6 +107,46 @@ typename ServiceT::Response::SharedPtr ControllerLink::Call(
             "controller {} did not answer {} within {:g} s", fqn_, what, Seconds(timeout_)));
 }
 
+std::vector<std::optional<rcl_interfaces::msg::ParameterValue>> ControllerLink::GetParameters(
+  const std::vector<std::string> & names)
+{
+  using rcl_interfaces::srv::GetParameters;
+  const auto client =
+    std::static_pointer_cast<rclcpp::Client<GetParameters>>(clients_.at("get_parameters"));
+  auto request = std::make_shared<GetParameters::Request>();
+  request->names = names;
+  const auto response = Call<GetParameters>(client, request, client->get_service_name());
+  std::vector<std::optional<ParameterValue>> values(names.size());
+  if (response->values.size() == names.size()) {
+    std::copy(response->values.begin(), response->values.end(), values.begin());
+    return values;
+  }
+  // An rclcpp node answers with no values at all when one of the names is not declared; only
+  // one at a time tells which are.
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    auto single = std::make_shared<GetParameters::Request>();
+    single->names = {names[i]};
+    const auto answer = Call<GetParameters>(client, single, client->get_service_name());
+    if (answer->values.size() == 1) {
+      values[i] = answer->values.front();
+    }
+  }
+  return values;
+}
+
+std::string ControllerLink::Resolve(const std::string & parameter, const std::string & value) const
+{
+  try {
+    return rclcpp::expand_topic_or_service_name(value, name_, namespace_);
+  } catch (const std::exception & e) {
+    throw CtlError(
+            kExitUnreachable,
+            fmt::format(
+              "controller parameter {} = '{}' does not resolve to a topic name: {}", parameter,
+              value, e.what()));
+  }
+}
+
 ControllerParameters ControllerLink::FetchParameters()
 {
   using rcl_interfaces::msg::ParameterType;
@@ -145,15 +182,7 @@ ControllerParameters ControllerLink::FetchParameters()
                 kExitUnreachable,
                 fmt::format("controller parameter {} is not a string", request->names[i]));
       }
-      try {
-        return rclcpp::expand_topic_or_service_name(value.string_value, name_, namespace_);
-      } catch (const std::exception & e) {
-        throw CtlError(
-                kExitUnreachable,
-                fmt::format(
-                  "controller parameter {} = '{}' does not resolve to a topic name: {}",
-                  request->names[i], value.string_value, e.what()));
-      }
+      return Resolve(request->names[i], value.string_value);
     };
   ControllerParameters parameters;
   parameters.output_topic = text(0);
@@ -163,9 +192,72 @@ ControllerParameters ControllerLink::FetchParameters()
   }
   parameters.threshold_s = response->values[2].double_value;
   for (std::size_t i = 0; i < modes.size(); ++i) {
-    parameters.input_topics[modes[i]] = text(3 + i);
+    parameters.inputs[modes[i]].topic = text(3 + i);
   }
+  parameters.stopped_topic = fqn_ + "/" + interface::kStoppedTopic;
+  FetchOptionalParameters(modes, parameters);
   return parameters;
+}
+
+void ControllerLink::FetchOptionalParameters(
+  const std::vector<uint8_t> & modes, ControllerParameters & parameters)
+{
+  using rcl_interfaces::msg::ParameterType;
+  namespace interface = twist_arbiter::interface;
+  // Asked apart from the required ones: a controller without stamped commands or a stop input
+  // declares none of them, and one undeclared name would empty the whole answer.
+  std::vector<std::string> names = {
+    interface::kOutputStampedParameter, interface::kOutputFrameIdParameter,
+    interface::kStopTopicParameter, interface::kStopHeartbeatParameter};
+  for (const uint8_t id : modes) {
+    names.push_back(interface::ModeParameter(ControlModeToString(id), "stamped"));
+    names.push_back(interface::ModeParameter(ControlModeToString(id), "max_age"));
+  }
+  const auto values = GetParameters(names);
+  const auto wrong_type = [&](std::size_t i, const char * type) {
+      return CtlError(
+        kExitUnreachable, fmt::format("controller parameter {} is not a {}", names[i], type));
+    };
+  const auto flag = [&](std::size_t i, bool fallback) {
+      if (!values[i]) {
+        return fallback;
+      }
+      if (values[i]->type != ParameterType::PARAMETER_BOOL) {
+        throw wrong_type(i, "bool");
+      }
+      return values[i]->bool_value;
+    };
+  const auto seconds = [&](std::size_t i) {
+      if (!values[i]) {
+        return 0.0;
+      }
+      if (values[i]->type == ParameterType::PARAMETER_INTEGER) {
+        return static_cast<double>(values[i]->integer_value);
+      }
+      if (values[i]->type != ParameterType::PARAMETER_DOUBLE) {
+        throw wrong_type(i, "double");
+      }
+      return values[i]->double_value;
+    };
+  const auto text = [&](std::size_t i, const std::string & fallback) {
+      if (!values[i]) {
+        return fallback;
+      }
+      if (values[i]->type != ParameterType::PARAMETER_STRING) {
+        throw wrong_type(i, "string");
+      }
+      return values[i]->string_value;
+    };
+  parameters.output_stamped = flag(0, false);
+  parameters.output_frame_id = text(1, interface::kDefaultOutputFrameId);
+  const std::string stop = text(2, "");
+  parameters.stop_topic = stop.empty() ? "" : Resolve(names[2], stop);
+  parameters.stop_heartbeat_s = seconds(3);
+  for (std::size_t m = 0; m < modes.size(); ++m) {
+    ModeInput & input = parameters.inputs[modes[m]];
+    input.stamped = flag(4 + 2 * m, false);
+    input.max_age_s = seconds(5 + 2 * m);
+  }
 }
 
 ControllerLink::SetControlMode::Response::SharedPtr ControllerLink::CallSet(uint8_t mode)
@@ -185,39 +277,6 @@ ControllerLink::ReturnControlMode::Response::SharedPtr ControllerLink::CallRetur
   return Call<ReturnControlMode>(client, request, client->get_service_name());
 }
 
-uint8_t ControllerLink::ReadCurrentMode(const std::string & control_mode_topic)
-{
-  std::optional<uint8_t> current;
-  Clock::time_point last_arrival;
-  auto subscription = node_->create_subscription<corvan_msgs::msg::ControlMode>(
-    control_mode_topic, ControlModeQoS(),
-    [&](const corvan_msgs::msg::ControlMode & msg) {
-      current = msg.mode;
-      last_arrival = Clock::now();
-    });
-  const auto deadline = Clock::now() + timeout_;
-  while (rclcpp::ok()) {
-    const auto now = Clock::now();
-    if (current && now - last_arrival >= kHistorySettle) {
-      break;
-    }
-    if (!current && now >= deadline) {
-      break;
-    }
-    executor_.spin_once(std::chrono::milliseconds(20));
-  }
-  if (!current) {
-    throw CtlError(
-            kExitUnreachable,
-            rclcpp::ok() ?
-            fmt::format(
-              "no control mode received on {} within {:g} s", control_mode_topic,
-              Seconds(timeout_)) :
-            std::string("interrupted while reading the control mode"));
-  }
-  return *current;
-}
-
 bool ControllerLink::SpinUntil(Clock::time_point deadline)
 {
   while (rclcpp::ok()) {
@@ -225,7 +284,8 @@ bool ControllerLink::SpinUntil(Clock::time_point deadline)
     if (now >= deadline) {
       return true;
     }
-    executor_.spin_once(std::min<std::chrono::nanoseconds>(deadline - now, std::chrono::milliseconds(50)));
+    executor_.spin_once(
+      std::min<std::chrono::nanoseconds>(deadline - now, std::chrono::milliseconds(50)));
   }
   return false;
 }

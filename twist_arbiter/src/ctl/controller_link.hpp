@@ -18,6 +18,7 @@
 #include <corvan_msgs/msg/control_mode.hpp>
 #include <corvan_msgs/srv/return_control_mode.hpp>
 #include <corvan_msgs/srv/set_control_mode.hpp>
+#include <rcl_interfaces/msg/parameter_value.hpp>
 #include <rcl_interfaces/srv/get_parameters.hpp>
 #include <rclcpp/rclcpp.hpp>
 
@@ -39,14 +40,28 @@ private:
   int status_;
 };
 
+/// One mode's input as the controller configures it.
+struct ModeInput
+{
+  std::string topic;
+  bool stamped{false};    // geometry_msgs/msg/TwistStamped instead of Twist
+  double max_age_s{0.0};  // 0: no age gate
+};
+
 /// What the tool needs of the controller's configuration, names already resolved in the
-/// controller's namespace (parameters hold relative names).
+/// controller's namespace (parameters hold relative names). The optional parameters keep their
+/// defaults against a controller that does not declare them.
 struct ControllerParameters
 {
   std::string output_topic;
   std::string control_mode_topic;
   double threshold_s{0.0};
-  std::map<uint8_t, std::string> input_topics;  // every mode but "none"
+  std::map<uint8_t, ModeInput> inputs;  // every mode but "none"
+  bool output_stamped{false};
+  std::string output_frame_id{twist_arbiter::interface::kDefaultOutputFrameId};
+  std::string stop_topic;  // empty: no stop input
+  double stop_heartbeat_s{0.0};
+  std::string stopped_topic;  // where the controller announces the stop state
 };
 
 using twist_arbiter::interface::ControlModeQoS;
@@ -77,10 +92,6 @@ public:
   SetControlMode::Response::SharedPtr CallSet(uint8_t mode);
   ReturnControlMode::Response::SharedPtr CallReturn(const std::string & service, uint8_t mode);
 
-  /// The current mode from the transient-local control-mode topic.
-  /// @throws CtlError (unreachable) when none arrives within the timeout.
-  uint8_t ReadCurrentMode(const std::string & control_mode_topic);
-
   /// Spins until @p deadline or shutdown; false on shutdown.
   bool SpinUntil(std::chrono::steady_clock::time_point deadline);
 
@@ -91,6 +102,14 @@ private:
     typename ServiceT::Request::SharedPtr request, const std::string & what);
 
   std::string ServiceName(const std::string & service) const;
+
+  using ParameterValue = rcl_interfaces::msg::ParameterValue;
+  /// The values of @p names, in order, each nullopt when the node does not declare it.
+  std::vector<std::optional<ParameterValue>> GetParameters(const std::vector<std::string> & names);
+  void FetchOptionalParameters(
+    const std::vector<uint8_t> & modes, ControllerParameters & parameters);
+  /// A name in the controller's namespace. @throws CtlError naming @p parameter.
+  std::string Resolve(const std::string & parameter, const std::string & value) const;
 
   rclcpp::Node::SharedPtr node_;
   rclcpp::executors::SingleThreadedExecutor executor_;

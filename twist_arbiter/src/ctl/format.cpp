@@ -12,6 +12,42 @@
 namespace twist_arbiter_ctl
 {
 
+namespace
+{
+
+std::string StopText(const StatusInfo & info)
+{
+  if (info.stop == StopState::kNoInput) {
+    return "no stop input";
+  }
+  const std::string state = info.stop == StopState::kEngaged ? "engaged" :
+    info.stop == StopState::kReleased ? "released" : "unknown (no state received)";
+  const std::string heartbeat = info.stop_heartbeat_s > 0.0 ?
+    fmt::format("heartbeat {:g} s", info.stop_heartbeat_s) : std::string("no heartbeat");
+  return fmt::format("{} (input {}, {})", state, info.stop_topic, heartbeat);
+}
+
+std::string InputText(const StatusInfo & info)
+{
+  if (info.input_topic.empty()) {
+    return "(none: mode none relays nothing)";
+  }
+  if (!info.input_stamped) {
+    return info.input_topic;
+  }
+  if (info.input_max_age_s > 0.0) {
+    return fmt::format("{} (TwistStamped, max_age {:g} s)", info.input_topic, info.input_max_age_s);
+  }
+  return info.input_topic + " (TwistStamped)";
+}
+
+int64_t StampNs(const builtin_interfaces::msg::Time & stamp)
+{
+  return static_cast<int64_t>(stamp.sec) * 1000000000 + static_cast<int64_t>(stamp.nanosec);
+}
+
+}  // namespace
+
 std::string FormatStatus(const StatusInfo & info)
 {
   std::string flow = "silent";
@@ -25,11 +61,15 @@ std::string FormatStatus(const StatusInfo & info)
     "mode:       {}\n"
     "input:      {}\n"
     "output:     {}\n"
+    "output msg: {}\n"
     "threshold:  {:g} s\n"
+    "stop:       {}\n"
     "commands:   {}\n",
-    info.controller, ModeLabel(info.mode),
-    info.input_topic.empty() ? "(none: mode none relays nothing)" : info.input_topic,
-    info.output_topic, info.threshold_s, flow);
+    info.controller, ModeLabel(info.mode), InputText(info), info.output_topic,
+    info.output_stamped ?
+    "geometry_msgs/msg/TwistStamped, frame_id " + info.output_frame_id :
+    std::string("geometry_msgs/msg/Twist"),
+    info.threshold_s, StopText(info), flow);
 }
 
 std::string FormatClock(int64_t epoch_ns)
@@ -63,6 +103,21 @@ std::string FormatTwist(
     "{} twist linear {:.3f} {:.3f} {:.3f} angular {:.3f} {:.3f} {:.3f}{}",
     FormatClock(epoch_ns), twist.linear.x, twist.linear.y, twist.linear.z, twist.angular.x,
     twist.angular.y, twist.angular.z, watchdog_zero ? " (watchdog: input silent)" : "");
+}
+
+std::string FormatTwist(
+  int64_t epoch_ns, const geometry_msgs::msg::TwistStamped & command, bool watchdog_zero)
+{
+  std::string line = FormatTwist(epoch_ns, command.twist, false);
+  line += fmt::format(
+    " stamp {} frame_id {}", FormatClock(StampNs(command.header.stamp)),
+    command.header.frame_id.empty() ? "(empty)" : command.header.frame_id);
+  return watchdog_zero ? line + " (watchdog: input silent)" : line;
+}
+
+std::string FormatStopChange(int64_t epoch_ns, bool engaged)
+{
+  return fmt::format("{} stop {}", FormatClock(epoch_ns), engaged ? "engaged" : "released");
 }
 
 bool IsZero(const geometry_msgs::msg::Twist & twist)

@@ -37,7 +37,9 @@ std::optional<uint8_t> ModeIdFromText(const std::string & text)
   } catch (const std::invalid_argument &) {
   }
   // Only plain decimal digits: "+11", " 11" or "0x0b" are not ids an operator means.
-  if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) {
+  if (text.empty() || text.size() > 3 ||
+    text.find_first_not_of("0123456789") != std::string::npos)
+  {
     return std::nullopt;
   }
   const unsigned value = static_cast<unsigned>(std::stoul(text));

@@ -20,6 +20,8 @@ enum ExitStatus : int
   kExitRefused = 1,
   kExitUsage = 2,
   kExitUnreachable = 3,
+  /// A fault inside the tool itself (not the controller's answer, not the graph): a bug.
+  kExitInternal = 4,
 };
 
 enum class Verb
@@ -51,6 +53,8 @@ struct Command
   double angular{0.0};
   double rate_hz{10.0};
   std::optional<double> duration_s;
+  /// How far in the past the stamps of TwistStamped commands lie (negative: in the future).
+  std::optional<double> age_s;
 };
 
 /// Either a command or a one-line error (usage errors always exit with kExitUsage).
