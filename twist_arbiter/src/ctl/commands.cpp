@@ -67,12 +67,15 @@ using CommandHandler = std::function<void (const Twist &, const TwistStamped *)>
 rclcpp::SubscriptionBase::SharedPtr SubscribeCommands(
   rclcpp::Node & node, const std::string & topic, bool stamped, CommandHandler handler)
 {
-  if (stamped) {
-    return node.create_subscription<TwistStamped>(
-      topic, TwistQoS(), [handler](const TwistStamped & msg) {handler(msg.twist, &msg);});
-  }
-  return node.create_subscription<Twist>(
-    topic, TwistQoS(), [handler](const Twist & msg) {handler(msg, nullptr);});
+  return OpenEndpoint(
+    topic, [&]() -> rclcpp::SubscriptionBase::SharedPtr {
+      if (stamped) {
+        return node.create_subscription<TwistStamped>(
+          topic, TwistQoS(), [handler](const TwistStamped & msg) {handler(msg.twist, &msg);});
+      }
+      return node.create_subscription<Twist>(
+        topic, TwistQoS(), [handler](const Twist & msg) {handler(msg, nullptr);});
+    });
 }
 
 /// The controller's stop state from its transient-local ~/stopped topic.
@@ -80,9 +83,12 @@ rclcpp::Subscription<Bool>::SharedPtr SubscribeStopped(
   rclcpp::Node & node, const std::string & topic,
   std::function<void(bool, const rclcpp::MessageInfo &)> handler)
 {
-  return node.create_subscription<Bool>(
-    topic, StoppedQoS(), [handler](const Bool & msg, const rclcpp::MessageInfo & info) {
-      handler(msg.data, info);
+  return OpenEndpoint(
+    topic, [&] {
+      return node.create_subscription<Bool>(
+        topic, StoppedQoS(), [handler](const Bool & msg, const rclcpp::MessageInfo & info) {
+          handler(msg.data, info);
+        });
     });
 }
 
@@ -216,8 +222,7 @@ int RunWatch(ControllerLink & link, std::ostream & out)
           });
       }
     };
-  auto modes = node.create_subscription<ControlMode>(
-    parameters.control_mode_topic, ControlModeQoS(),
+  const auto on_mode =
     [weak, follow_input](const ControlMode & msg, const rclcpp::MessageInfo & info) {
       const auto w = weak.lock();
       if (!w) {
@@ -227,6 +232,11 @@ int RunWatch(ControllerLink & link, std::ostream & out)
       w->mode = msg.mode;
       w->judge.OnMode(msg.mode, Clock::now());
       follow_input(msg.mode);
+    };
+  auto modes = OpenEndpoint(
+    parameters.control_mode_topic, [&] {
+      return node.create_subscription<ControlMode>(
+        parameters.control_mode_topic, ControlModeQoS(), on_mode);
     });
   auto output = SubscribeCommands(
     node, parameters.output_topic, parameters.output_stamped,
@@ -321,9 +331,11 @@ int RunSend(ControllerLink & link, const Command & command, std::ostream & out)
   rclcpp::Publisher<Twist>::SharedPtr plain;
   rclcpp::Publisher<TwistStamped>::SharedPtr stamped;
   if (input.stamped) {
-    publisher = stamped = node.create_publisher<TwistStamped>(topic, TwistQoS());
+    publisher = stamped = OpenEndpoint(
+      topic, [&] {return node.create_publisher<TwistStamped>(topic, TwistQoS());});
   } else {
-    publisher = plain = node.create_publisher<Twist>(topic, TwistQoS());
+    publisher = plain = OpenEndpoint(
+      topic, [&] {return node.create_publisher<Twist>(topic, TwistQoS());});
   }
 
   // Give discovery a chance, so the first commands are not lost; the controller listens only

@@ -42,8 +42,9 @@ ControllerLink::ControllerLink(rclcpp::Node::SharedPtr node, const Command & com
       std::chrono::duration<double>(command.timeout_s)))
 {
   executor_.add_node(node_);
-  set_client_ = node_->create_client<SetControlMode>(
-    ServiceName(twist_arbiter::interface::kSetControlModeService));
+  const std::string set_name = ServiceName(twist_arbiter::interface::kSetControlModeService);
+  set_client_ = OpenEndpoint(
+    set_name, [&] {return node_->create_client<SetControlMode>(set_name);});
 }
 
 std::string ControllerLink::ServiceName(const std::string & service) const
@@ -55,11 +56,13 @@ void ControllerLink::Reach(const std::vector<std::string> & others)
 {
   for (const auto & service : others) {
     const std::string name = ServiceName(service);
-    if (service == "get_parameters") {
-      clients_[service] = node_->create_client<rcl_interfaces::srv::GetParameters>(name);
-    } else {
-      clients_[service] = node_->create_client<ReturnControlMode>(name);
-    }
+    clients_[service] = OpenEndpoint(
+      name, [&]() -> rclcpp::ClientBase::SharedPtr {
+        if (service == "get_parameters") {
+          return node_->create_client<rcl_interfaces::srv::GetParameters>(name);
+        }
+        return node_->create_client<ReturnControlMode>(name);
+      });
   }
   std::vector<rclcpp::ClientBase::SharedPtr> all = {set_client_};
   std::vector<std::string> names = {set_client_->get_service_name()};

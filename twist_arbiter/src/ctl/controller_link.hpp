@@ -48,6 +48,19 @@ struct ModeInput
   double max_age_s{0.0};  // 0: no age gate
 };
 
+/// Creates one endpoint through @p make. An endpoint can be refused (DDS Security refuses
+/// those that the process's permissions do not grant); for this tool that puts the controller
+/// out of reach, which is what the exit status says, rather than an internal error.
+template<typename MakeT>
+auto OpenEndpoint(const std::string & name, MakeT && make) -> decltype(make())
+{
+  try {
+    return make();
+  } catch (const std::exception & e) {
+    throw CtlError(kExitUnreachable, "cannot open " + name + ": " + e.what());
+  }
+}
+
 /// What the tool needs of the controller's configuration, names already resolved in the
 /// controller's namespace (parameters hold relative names). The optional parameters keep their
 /// defaults against a controller that does not declare them.

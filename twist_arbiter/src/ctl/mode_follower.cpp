@@ -26,12 +26,15 @@ constexpr std::chrono::milliseconds kSpinSlice{20};
 ModeFollower::ModeFollower(ControllerLink & link, const std::string & topic)
 : link_(link), topic_(topic), state_(std::make_shared<State>())
 {
-  subscription_ = link_.node().create_subscription<corvan_msgs::msg::ControlMode>(
-    topic_, ControlModeQoS(),
-    [state = state_](const corvan_msgs::msg::ControlMode & msg) {
-      state->current = msg.mode;
-      ++state->received;
-      state->last_arrival = Clock::now();
+  subscription_ = OpenEndpoint(
+    topic_, [this] {
+      return link_.node().create_subscription<corvan_msgs::msg::ControlMode>(
+        topic_, ControlModeQoS(),
+        [state = state_](const corvan_msgs::msg::ControlMode & msg) {
+          state->current = msg.mode;
+          ++state->received;
+          state->last_arrival = Clock::now();
+        });
     });
 }
 
