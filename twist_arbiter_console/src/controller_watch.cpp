@@ -33,6 +33,9 @@ constexpr auto kIdleFrame = 1s;
 /// Reachability is polled every this many frame periods (200 ms): a controller that leaves
 /// the graph shows as gone well within a second.
 constexpr unsigned kReachEvery = 4;
+/// The graph keeps a killed or hung controller for as long as its lease (seconds); a cheap
+/// request on every reachability check that stays unanswered this long says it sooner.
+constexpr auto kAnswerDeadline = 700ms;
 /// A frozen page never keeps the robot moving longer than this.
 constexpr auto kPadGrace = 250ms;
 /// After a configuration that could not be read, try again this much later.
@@ -114,6 +117,7 @@ ControllerWatch::ControllerWatch(rclcpp::Node::SharedPtr node, const ConsoleOpti
   reset_client_ = node_->create_client<ReturnControlMode>(
     fqn_ + "/" + interface::kResetControlModeService);
   parameters_client_ = node_->create_client<GetParameters>(fqn_ + "/get_parameters");
+  ping_client_ = node_->create_client<GetParameters>(fqn_ + "/get_parameters");
 
   if (options_.drive_mode) {
     dead_man_ = std::make_unique<DeadMan>(options_.max_linear, options_.max_angular, kPadGrace);
@@ -208,6 +212,8 @@ void ControllerWatch::CheckReachable()
   }
   if (!ready) {
     fetch_pending_ = false;
+    ping_client_->prune_pending_requests();
+    ping_pending_ = false;
     if (!warned_unreachable_ && Clock::now() - started_ > timeout_) {
       // As twist_arbiter_ctl would fail here; a console keeps looking and says so on the page.
       warned_unreachable_ = true;
@@ -218,6 +224,7 @@ void ControllerWatch::CheckReachable()
     return;
   }
   warned_unreachable_ = true;
+  Ping();
   if (fetch_pending_ && Clock::now() - fetch_started_ > timeout_) {
     // The answer was lost (the controller left mid-way); ask again.
     parameters_client_->prune_pending_requests();
@@ -226,6 +233,32 @@ void ControllerWatch::CheckReachable()
   if (refetch && !fetch_pending_ && Clock::now() >= retry_after_) {
     StartFetch();
   }
+}
+
+void ControllerWatch::Ping()
+{
+  const auto now = Clock::now();
+  if (ping_pending_) {
+    if (now - ping_sent_ <= kAnswerDeadline) {
+      return;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    dirty_ = dirty_ || answering_;
+    answering_ = false;
+  }
+  // One request outstanding at a time; an overdue one is dropped and asked anew.
+  ping_client_->prune_pending_requests();
+  auto request = std::make_shared<GetParameters::Request>();
+  request->names = {interface::kTimeoutThresholdParameter};
+  ping_pending_ = true;
+  ping_sent_ = now;
+  ping_client_->async_send_request(
+    request, [this](rclcpp::Client<GetParameters>::SharedFuture) {
+      ping_pending_ = false;
+      std::lock_guard<std::mutex> lock(mutex_);
+      dirty_ = dirty_ || !answering_;
+      answering_ = true;
+    });
 }
 
 void ControllerWatch::StartFetch()
@@ -502,6 +535,7 @@ json ControllerWatch::StateJson(double now) const
   state["now"] = now;
   state["controller"] = fqn_;
   state["reachable"] = reachable_;
+  state["answering"] = answering_;
   state["configured"] = configured_;
   state["problem"] = problem_;
   state["last_output"] = last_output_ ? json(*last_output_) : json(nullptr);

@@ -111,6 +111,8 @@ private:
 
   void Tick();
   void CheckReachable();
+  /// Asks the controller something cheap; an answer overdue marks it as not answering.
+  void Ping();
   void StartFetch();
   void OnRequired(const GetParameters::Response & response, const std::vector<std::string> & names);
   void OnOptional(const std::string & name, const GetParameters::Response & response);
@@ -139,6 +141,7 @@ private:
   rclcpp::Client<ReturnControlMode>::SharedPtr previous_client_;
   rclcpp::Client<ReturnControlMode>::SharedPtr reset_client_;
   rclcpp::Client<GetParameters>::SharedPtr parameters_client_;
+  rclcpp::Client<GetParameters>::SharedPtr ping_client_;
   rclcpp::TimerBase::SharedPtr tick_timer_;
   rclcpp::Subscription<rcl_interfaces::msg::Log>::SharedPtr rosout_subscription_;
   rclcpp::Subscription<std_msgs::msg::Bool>::SharedPtr stopped_subscription_;
@@ -160,10 +163,13 @@ private:
   Clock::time_point last_frame_;
   Clock::time_point started_{Clock::now()};
   bool warned_unreachable_{false};
+  bool ping_pending_{false};
+  Clock::time_point ping_sent_;
 
   // Shared with the web server's threads.
   mutable std::mutex mutex_;
   bool reachable_{false};
+  bool answering_{true};
   bool configured_{false};
   std::string problem_;
   Config config_;

@@ -340,9 +340,21 @@ TEST_F(ConsoleHttp, CommandFloodIs429)
 
 TEST_F(ConsoleHttp, ControllerGoneShowsAtOnce)
 {
+  // Frozen (as a killed process looks until its lease runs out): still in the graph, silent.
+  controller_->Signal(SIGSTOP);
+  auto start = Clock::now();
+  const bool silent =
+    SpinUntil([&] {return !State()->at("answering").get<bool>();}, 10s);
+  const auto silent_s = std::chrono::duration<double>(Clock::now() - start).count();
+  controller_->Signal(SIGCONT);
+  ASSERT_TRUE(silent);
+  RecordProperty("not_answering_after_s", std::to_string(silent_s));
+  EXPECT_LT(silent_s, 3.0);  // within a second on an idle machine
+  ASSERT_TRUE(SpinUntil([&] {return State()->at("answering").get<bool>();}, 10s));
+
   controller_->Signal(SIGINT);
   controller_gone_ = true;
-  const auto start = Clock::now();
+  start = Clock::now();
   ASSERT_TRUE(SpinUntil([&] {return !State()->at("reachable").get<bool>();}, 10s));
   const auto seconds = std::chrono::duration<double>(Clock::now() - start).count();
   RecordProperty("gone_after_s", std::to_string(seconds));

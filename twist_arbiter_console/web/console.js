@@ -189,6 +189,8 @@ function renderConnection() {
     text = 'console connection lost'; kind = 'bad';
   } else if (!s.reachable) {
     text = 'controller gone'; kind = 'bad';
+  } else if (s.answering === false) {
+    text = 'controller not answering'; kind = 'bad';
   } else if (!s.configured) {
     text = s.problem ? `controller unusable: ${s.problem}` : 'reading the controller…';
     kind = 'wait';
