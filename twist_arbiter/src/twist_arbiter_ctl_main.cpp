@@ -9,9 +9,11 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include <rclcpp/exceptions.hpp>
 #include <rclcpp/rclcpp.hpp>
 
 #include "ctl/commands.hpp"
@@ -31,6 +33,7 @@ int Fail(int status, const std::string & message)
 
 int main(int argc, char ** argv)
 {
+  using twist_arbiter_ctl::kExitUnreachable;
   using twist_arbiter_ctl::kExitUsage;
 
   std::vector<std::string> args;
@@ -56,8 +59,14 @@ int main(int argc, char ** argv)
   // normally, with status 0.
   try {
     rclcpp::init(argc, argv, rclcpp::InitOptions(), rclcpp::SignalHandlerOptions::All);
-  } catch (const std::exception & e) {
+  } catch (const rclcpp::exceptions::RCLInvalidROSArgsError & e) {
     return Fail(kExitUsage, std::string("invalid ROS arguments: ") + e.what());
+  } catch (const rclcpp::exceptions::UnknownROSArgsError & e) {
+    return Fail(kExitUsage, std::string("invalid ROS arguments: ") + e.what());
+  } catch (const std::exception & e) {
+    // The arguments were fine but the process cannot join the graph (e.g. DDS Security
+    // credentials missing under Enforce): the controller is out of its reach.
+    return Fail(kExitUnreachable, std::string("cannot join the ROS graph: ") + e.what());
   }
 
   rclcpp::Node::SharedPtr node;
@@ -67,10 +76,21 @@ int main(int argc, char ** argv)
       "twist_arbiter_ctl_" + std::to_string(getpid()),
       rclcpp::NodeOptions().start_parameter_services(false).start_parameter_event_publisher(
         false));
-  } catch (const std::exception & e) {
-    // Unknown or malformed ROS arguments, or a remapped name that is not valid, surface here.
+  } catch (const std::invalid_argument & e) {
+    // A remapped node name or namespace that is not valid.
     rclcpp::shutdown();
     return Fail(kExitUsage, std::string("invalid ROS arguments: ") + e.what());
+  } catch (const rclcpp::exceptions::RCLInvalidROSArgsError & e) {
+    rclcpp::shutdown();
+    return Fail(kExitUsage, std::string("invalid ROS arguments: ") + e.what());
+  } catch (const rclcpp::exceptions::UnknownROSArgsError & e) {
+    rclcpp::shutdown();
+    return Fail(kExitUsage, std::string("invalid ROS arguments: ") + e.what());
+  } catch (const std::exception & e) {
+    // On Humble the middleware's participant, and with it the security check, comes with the
+    // first node.
+    rclcpp::shutdown();
+    return Fail(kExitUnreachable, std::string("cannot join the ROS graph: ") + e.what());
   }
 
   int status = EXIT_SUCCESS;
