@@ -644,16 +644,9 @@ TEST(ArbiterConstruction, RefusesValuesThatCouldOnlyFailLater)
     std::make_shared<TwistArbiter>(OptionsWith(With("timeout_threshold", V(2147483.647)))));
 }
 
-TEST(ArbiterConstruction, OptionalParametersAnswerWithTheirDefaultsAndAreChecked)
+TEST(ArbiterConstruction, OptionalParametersAreChecked)
 {
   using V = rclcpp::ParameterValue;
-  {
-    auto node = std::make_shared<TwistArbiter>(OptionsWith(DefaultParameters()));
-    EXPECT_FALSE(node->get_parameter("topics.out.stamped").as_bool());
-    EXPECT_EQ("base_link", node->get_parameter("topics.out.frame_id").as_string());
-    EXPECT_EQ("", node->get_parameter("stop.topic").as_string());
-    EXPECT_FALSE(node->get_parameter("states.user.stamped").as_bool());
-  }
   const std::string heartbeat_allowed = "allowed is 0 (no heartbeat) or a finite number of "
     "seconds from 0.001 to below 2147483.648 (the timer period must be at least 1 ms and fit a "
     "32-bit signed number of milliseconds).";

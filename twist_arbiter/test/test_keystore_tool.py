@@ -37,9 +37,9 @@ def openssl(*args, check=True):
     return result
 
 
-def make_keystore(root, policy=POLICY):
+def make_keystore(root, policy=POLICY, enclaves=ENCLAVES):
     run('create_keystore', root)
-    for enclave in ENCLAVES:
+    for enclave in enclaves:
         run('create_enclave', root, enclave)
         run('create_permission', root, enclave, policy)
     return root
@@ -221,7 +221,7 @@ class TestDocuments:
             '<topic>/z</topic></topics>'
             '<actions call="ALLOW"><action>dock</action></actions>'
             '</profile></profiles></enclave></enclaves></policy>')
-        root = make_keystore_with(tmp_path / 'ks', '/e', policy)
+        root = make_keystore(tmp_path / 'ks', policy, ['/e'])
         (grant,) = grants(root, '/e')
         assert rule_topics(grant, 'allow_rule', 'publish') >= {
             'rt/robot1/gate/x', 'rt/robot1/y', 'rt/z', 'rq/robot1/dock/_action/send_goalRequest',
@@ -244,7 +244,7 @@ class TestDocuments:
         (tmp_path / 'policy.xml').write_text(
             f'<policy version="0.2.0" {xi}><enclaves><xi:include href="part.xml" '
             'xpointer="xpointer(/policy/enclaves/*)"/></enclaves></policy>')
-        root = make_keystore_with(tmp_path / 'ks', '/e', tmp_path / 'policy.xml')
+        root = make_keystore(tmp_path / 'ks', tmp_path / 'policy.xml', ['/e'])
         (grant,) = grants(root, '/e')
         assert rule_topics(grant, 'allow_rule', 'publish') == {'rt/rosout',
                                                                'ros_discovery_info'}
@@ -273,13 +273,6 @@ class TestDocuments:
         assert not governance.is_symlink()
         openssl('smime', '-verify', '-text', '-in', governance, '-out', os.devnull,
                 '-CAfile', root / 'public' / 'permissions_ca.cert.pem')
-
-
-def make_keystore_with(root, enclave, policy):
-    run('create_keystore', root)
-    run('create_enclave', root, enclave)
-    run('create_permission', root, enclave, policy)
-    return root
 
 
 POLICY_HEAD = '<policy version="0.2.0"><enclaves><enclave path="/twist_arbiter"><profiles>'
@@ -312,7 +305,6 @@ def test_bad_requests_are_refused(keystore, tmp_path):
         (('create_enclave', tmp_path / 'none', '/a'), {}, 'no keystore at'),
         (('create_keystore', keystore), {}, 'already exists'),
         (('create_enclave', keystore, 'relative'), {}, 'invalid enclave name'),
-        (('create_enclave', keystore, '/a//b'), {}, 'invalid enclave name'),
         (('create_permission', keystore, '/unknown', POLICY), {}, 'unknown enclave /unknown'),
         (('create_permission', keystore, '/drivers', tmp_path / 'absent.xml'), {},
          'cannot read policy'),

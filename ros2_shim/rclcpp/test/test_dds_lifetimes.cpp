@@ -18,7 +18,6 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
-#include <type_traits>
 #include <utility>
 
 #include "dds_transport.hpp"
@@ -51,17 +50,12 @@ namespace
 
 constexpr auto kTimeout = 20s;
 
-/// A transport or participant of the test's domain, with default settings for whatever else
-/// its constructor asks (security settings, where the library has them).
+/// A transport or participant of the test's domain, without security.
 template<typename T>
 std::shared_ptr<T> make_for_domain()
 {
-  const size_t domain = rclcpp::shim::dds::domain_id_from_environment();
-  if constexpr (std::is_constructible_v<T, size_t>) {
-    return std::make_shared<T>(domain);
-  } else {
-    return std::shared_ptr<T>(new T(domain, {}));
-  }
+  return std::make_shared<T>(
+    rclcpp::shim::dds::domain_id_from_environment(), rclcpp::shim::dds::SecuritySettings{});
 }
 
 class DdsLifetimes : public ::testing::Test
