@@ -223,6 +223,11 @@ TEST_F(SecuredSession, TheOperatorDrivesAndOutsidersNeitherSeeNorCallTheControll
     EXPECT_TRUE(run.exited);
     EXPECT_EQ(3, run.status) << run.output;
   }
+  // Under Enforce without an enclave of its own (enclave /) it cannot even join the graph.
+  const subprocess::RunResult bare =
+    RunProgram({TWIST_ARBITER_CTL, "set", "none", "--timeout", "3"});
+  EXPECT_EQ(3, bare.status) << bare.output;
+  EXPECT_TRUE(Contains(bare.output, "cannot join the ROS graph")) << bare.output;
   subprocess::RunResult status = Operator({"status"});
   EXPECT_TRUE(Contains(status.output, "mode:       teleops (11)\n")) << status.output;
 
